@@ -1,0 +1,61 @@
+#include "core/Errors.h"
+#include "core/Numbers.h"
+
+#include <gtest/gtest.h>
+
+using namespace memvane;
+
+TEST(Numbers, FloatTextsTheProgramReads)
+{
+    struct Case { const char* text; double value; };
+    for (auto [text, value] : {Case{"145.5", 145.5}, Case{" 0145.500000 ", 145.5},
+                               Case{"-5", -5.0}, Case{".5", 0.5}, Case{"7.", 7.0},
+                               Case{"1e3", 1000.0}, Case{"+2.25", 2.25}}) {
+        EXPECT_DOUBLE_EQ(StrToFloat(text), value) << text;
+    }
+}
+
+TEST(Numbers, FloatTextsThatAreNotNumbersNameThemselves)
+{
+    for (const char* text : {"", " ", ".", "1,5", "inf", "nan", "0x10", "1e", "--1", "1 2"}) {
+        try {
+            StrToFloat(text);
+            ADD_FAILURE() << "accepted '" << text << "'";
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(e.message(), std::string("'") + text + "' is not a valid floating point value");
+        }
+    }
+}
+
+TEST(Numbers, IntegerTextsDecimalAndHex)
+{
+    EXPECT_EQ(StrToInt("42"), 42);
+    EXPECT_EQ(StrToInt(" 07"), 7);
+    EXPECT_EQ(StrToInt("$58"), 0x58);
+    EXPECT_EQ(StrToInt("0x4E"), 0x4E);
+    EXPECT_EQ(StrToInt("-1"), -1);
+    EXPECT_EQ(StrToInt("$FFFFFFFF"), -1);
+    for (const char* text : {"", "0A", "5 ", "$", "4294967296", "1.0"}) {
+        int v;
+        EXPECT_FALSE(TryStrToInt(text, v)) << text;
+    }
+    EXPECT_THROW(StrToInt("0A"), EConvertError);
+}
+
+TEST(Numbers, FixedPatterns)
+{
+    EXPECT_EQ(FormatFreq(145.5), "0145.500000");
+    EXPECT_EQ(FormatFreq(7.1), "0007.100000");
+    EXPECT_EQ(FormatFreq(1296.0000004), "1296.000000");
+    EXPECT_EQ(FormatFreq(14.0000005000001), "0014.000001");
+    EXPECT_EQ(FormatFixed(0.6, 2, 4), "00.6000");
+    EXPECT_EQ(FormatFreq(-5), "-0005.000000");
+    EXPECT_EQ(FormatFreq(12345.5), "12345.500000");
+}
+
+TEST(Numbers, TrimDropsBlanksAndControls)
+{
+    EXPECT_EQ(Trim(" \ttrue\r\n"), "true");
+    EXPECT_EQ(Trim("a b"), "a b");
+    EXPECT_EQ(Trim("\x01\x1f"), "");
+}
