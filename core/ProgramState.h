@@ -20,6 +20,13 @@ struct ProgramState {
     std::string exedir;          // executable's folder, with trailing '/'
     std::string editsplit;       // split/duplex text chosen in the edit panel
     std::string rxfreq, rxmode, rxfilter; // last decoded transceive broadcasts
+    std::string loaddir;         // folder "Read from File Name ^" loads from (exedir at start)
+
+    // A read or write of the radio is running (it processes events between channels): other
+    // commands that would change the list or talk to the radio are not started meanwhile.
+    bool busy = false;
+    // The main window was asked to close during such an operation: stop at the next channel.
+    bool closeRequested = false;
 
     std::array<std::string, 9> modenames;    // index 0..8
     std::array<std::string, 8> filternames;  // index 1..7; [0] is never used
