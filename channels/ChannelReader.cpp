@@ -1,0 +1,158 @@
+#include "channels/ChannelReader.h"
+
+#include "channels/ChannelTexts.h"
+#include "civ/CivConstants.h"
+#include "civ/Codec.h"
+#include "civ/Exchange.h"
+#include "core/Errors.h"
+#include "core/Numbers.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace memvane {
+
+namespace {
+
+const std::string Ok = hexByte(civ::Ok);
+const std::string AnyAnswer;
+
+std::string finalText(int count) { return std::to_string(count) + " Memory Locations Read "; }
+
+// Mode and filter from the data of a mode read: both bytes must be decimal.
+void decodeMode(const ProgramState& state, const std::string& data, ChannelReading& out)
+{
+    out.mode = state.modeName(StrToInt(copyText(data, 1, 2)));
+    out.filter = state.filterName(StrToInt(copyText(data, 3, 2)));
+}
+
+ChannelRow rowFor(int memory, const ChannelReading& r)
+{
+    return {false, {locationLabel(memory), r.tx, r.rx, r.mode, r.filter, r.split, "", r.offset}};
+}
+
+ChannelRow blankRow(int memory)
+{
+    ChannelRow row{false, {locationLabel(memory)}};
+    row.texts.resize(8, " ");
+    return row;
+}
+
+} // namespace
+
+ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
+{
+    auto send = [&](std::string body, const std::string& expect) {
+        return runCommand(body, expect, ctx.port, ctx.state, ctx.ui);
+    };
+    const std::string memoryMode = bytesOf({civ::SelectMemory});
+    const std::string selectMemory = selectMemoryBody(memory);
+    const std::string vfoA = bytesOf({civ::SelectVfo, civ::VfoA});
+    const std::string vfoB = bytesOf({civ::SelectVfo, civ::VfoB});
+    const std::string memoryWrite = bytesOf({civ::MemoryWrite});
+    const std::string readFrequency = bytesOf({civ::ReadFrequency});
+
+    if (fullRead)
+        ctx.state.errcount = 0;
+    ChannelReading r;
+    // An undecodable mode reply must not leave the memory with split on: the channel's last
+    // three exchanges switch it off and store the memory again, and only then is it reported.
+    std::exception_ptr decodeError;
+
+    send(memoryMode, Ok);
+    send(selectMemory, AnyAnswer);
+    send(vfoA, Ok);
+    send(memoryMode, Ok);
+    send(bytesOf({civ::SplitDuplex, civ::SplitOn}), Ok);
+    send(memoryWrite, Ok);
+    send(bytesOf({civ::MemoryToVfo}), Ok);
+    send(vfoA, Ok);
+    r.rx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)));
+    send(vfoB, Ok);
+    r.tx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)));
+    r.offset = decodeOffset(send(bytesOf({civ::ReadOffset}), hexByte(civ::ReadOffset)));
+    std::string modeData = send(bytesOf({civ::ReadMode}), hexByte(civ::ReadMode));
+    try {
+        decodeMode(ctx.state, modeData, r);
+    } catch (const EConvertError&) {
+        decodeError = std::current_exception();
+    }
+    send(memoryMode, Ok);
+    send(bytesOf({civ::SplitDuplex, civ::SplitOff}), Ok);
+    send(memoryWrite, Ok);
+
+    if (decodeError)
+        std::rethrow_exception(decodeError);
+    double f = StrToFloat(r.tx);
+    r.split = splitDuplexText(r.rx, r.tx, f);
+    return r;
+}
+
+void readAllChannels(RadioContext& ctx)
+{
+    if (ctx.state.busy)
+        return;
+    BusyScope busy(ctx.state);
+    ctx.state.stopread = false;
+    int count = 0;
+    ctx.list.clear();
+    ctx.ui.setErrorsEnabled(false);
+    ctx.ui.clearErrorList();
+    for (int memory = 1; memory <= 99; ++memory) {
+        ++count;
+        ctx.ui.setStatus("Reading Memory Location " + std::to_string(memory));
+        ctx.state.memloc = locationLabel(memory);
+        if (stopRequested(ctx.state)) {
+            ctx.ui.setStatus(finalText(count - 1));
+            return;
+        }
+        ctx.ui.processEvents();
+        ChannelReading r = readChannel(ctx, memory, true);
+        ctx.list.append(ctx.state.errcount > 0 ? blankRow(memory) : rowFor(memory, r));
+    }
+    ctx.ui.setStatus(finalText(count));
+}
+
+void rereadTickedChannels(RadioContext& ctx)
+{
+    if (ctx.state.busy)
+        return;
+    BusyScope busy(ctx.state);
+    ctx.state.stopread = false;
+    int count = 0;
+    // The list may change while events are processed; its size is checked at every row.
+    for (size_t index = 0; index < ctx.list.size(); ++index) {
+        if (!ctx.list.row(index).write)
+            continue;
+        int memory = static_cast<int>(index) + 1;
+        ++count;
+        ctx.ui.setStatus("Reading Memory Location " + std::to_string(memory));
+        ctx.state.memloc = locationLabel(memory);
+        if (stopRequested(ctx.state)) {
+            ctx.ui.setStatus(finalText(count - 1));
+            return;
+        }
+        ctx.ui.processEvents();
+        if (index >= ctx.list.size())
+            break;
+        // A short row (from a short file line) cannot take the eight texts: say so before
+        // anything is sent, rather than replacing half of it after the radio was asked.
+        const ChannelRow& old = ctx.list.row(index);
+        if (old.texts.size() < 8)
+            throw EListError(static_cast<long>(old.texts.size()));
+        if (memory > 199)
+            throw EConvertError("'" + std::to_string(memory) +
+                                "' is not a memory location the radio can select: it must lie "
+                                "from 0 to 199");
+        ChannelReading r = readChannel(ctx, memory, false);
+        ChannelRow row = ctx.list.row(index);
+        ChannelRow fresh = rowFor(memory, r);
+        std::copy(fresh.texts.begin(), fresh.texts.end(), row.texts.begin());
+        ctx.list.setRow(index, std::move(row));
+    }
+    ctx.ui.setStatus(finalText(count));
+}
+
+void requestStop(ProgramState& state) { state.stopread = true; }
+
+} // namespace memvane
