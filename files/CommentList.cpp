@@ -1,0 +1,93 @@
+#include "files/CommentList.h"
+
+#include "core/Errors.h"
+#include "files/TextFile.h"
+
+#include <cerrno>
+
+namespace memvane {
+
+namespace {
+constexpr std::size_t kMaxFields = 16;
+constexpr long kCommentSubItem = ColComment - 1;
+} // namespace
+
+std::vector<CommentEntry> CommentList::parse(std::string_view contents)
+{
+    std::vector<CommentEntry> entries;
+    for (std::string_view line : splitLines(contents)) {
+        std::vector<std::string> fields = splitFields(line, kMaxFields);
+        CommentEntry entry;
+        entry.freq = std::move(fields[0]);
+        if (fields.size() > 1)
+            entry.comment = std::move(fields[1]);
+        if (fields.size() > 2)
+            entry.extra.assign(std::make_move_iterator(fields.begin() + 2),
+                               std::make_move_iterator(fields.end()));
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+void CommentList::load(const std::string& path)
+{
+    std::string contents;
+    try {
+        contents = readTextFile(path);
+    } catch (const EInOutError& e) {
+        if (e.errorCode() != ENOENT)
+            throw;
+        setEntries({});
+        return;
+    }
+    setEntries(parse(contents));
+}
+
+void CommentList::setEntries(std::vector<CommentEntry> entries)
+{
+    m_entries = std::move(entries);
+    if (m_onChanged)
+        m_onChanged();
+}
+
+void getFileClick(CommentList& comments, UiEffects& ui)
+{
+    ui.setStatus("");
+    ui.hideEditPanel();
+    comments.load(kCommentFileName);
+}
+
+std::string getcomment(const CommentList& comments, const std::string& freq)
+{
+    std::string result;
+    for (const CommentEntry& entry : comments.entries()) {
+        if (!entry.freq.empty() && entry.freq == freq)
+            result = entry.comment;
+    }
+    return result;
+}
+
+void loadComments(ChannelList& list, const CommentList& comments, UiEffects& ui)
+{
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list.row(i).texts.size() < static_cast<std::size_t>(ColComment)) {
+            ui.showMessage("Trouble reading Coments.");
+            return;
+        }
+        std::string comment = getcomment(comments, list.text(i, ColFreqB));
+        if (comment != list.text(i, ColComment))
+            list.setText(i, ColComment, std::move(comment));
+    }
+}
+
+void clearCommentTexts(ChannelList& list)
+{
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list.row(i).texts.size() < static_cast<std::size_t>(ColComment))
+            throw EListError(kCommentSubItem);
+        if (!list.text(i, ColComment).empty())
+            list.setText(i, ColComment, "");
+    }
+}
+
+} // namespace memvane

@@ -1,0 +1,50 @@
+#pragma once
+// Whole-file reading and writing for the program's two text files (the channel file and
+// "names.txt"), and the comma splitting both share.
+//
+// Reading takes the whole file into memory before anything is parsed, so a caller can parse
+// it completely and only then replace what it shows. Writing never truncates the target in
+// place: the bytes go to a fresh file beside it, which is flushed to disk and renamed over the
+// target, so a failed save (full disk, file size limit, read-only folder) leaves the previous
+// file as it was and no temporary file behind.
+//
+// Everything here runs on the user-interface thread; nothing waits on anything but the local
+// file system. Failures are thrown as EInOutError.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace memvane {
+
+// The largest file either loader accepts. A channel file of every memory the radio has is
+// under 10 KB; the bound keeps a wrong choice (a disk image, a log) from exhausting memory.
+inline constexpr std::size_t kMaxTextFileSize = 4u << 20;
+
+// Reads a regular file whole. Throws EInOutError:
+//   "File not found" (missing), "File access denied" (no permission, a directory),
+//   "I/O error %d" (other system errors), and, with an explanatory text, for files that are
+//   not regular, larger than `maxSize`, or contain a NUL byte (not text at all).
+// A UTF-8 byte-order mark at the start is dropped: editors add it, and it would otherwise
+// stick to the first field of the first line.
+std::string readTextFile(const std::string& path, std::size_t maxSize = kMaxTextFileSize);
+
+// Replaces `path` with `bytes` through a temporary file in the same folder and a rename. An
+// existing target keeps its permission bits and must itself be writable ("File access
+// denied" otherwise, as opening it for writing would report). A symbolic link is followed, so
+// the file it points to is replaced, not the link.
+void replaceFileContents(const std::string& path, std::string_view bytes);
+
+// Splits file contents into lines. A line ends at CR LF, LF or a lone CR; the last line needs
+// no ending. An empty file has no lines; a file ending in a line break has no empty line after
+// it.
+std::vector<std::string_view> splitLines(std::string_view text);
+
+// Splits a line at its commas, at most `maxFields` fields: the text before each comma is a
+// field, the rest after the last comma the last field (empty when the line ends with a comma).
+// An empty line is one empty field. Field number `maxFields` holds the rest of the line with
+// its commas, so joining the fields with commas always gives the line back.
+std::vector<std::string> splitFields(std::string_view line, std::size_t maxFields = 16);
+
+} // namespace memvane
