@@ -1,0 +1,81 @@
+#pragma once
+// A PortIo for unit tests: a shared CI-V line without a wire. Every write comes back as its echo
+// (unless `echo` is off), followed by what `respond` answers for the frame. An answer may also
+// hold bytes that arrive only after the exchange has read ("late"), which then wait in the queue
+// like real late bytes. The port records every call in `calls` and every frame in `frames`.
+
+#include "civ/Codec.h"
+#include "civ/PortIo.h"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace memvane::test {
+
+struct Reply {
+    std::string now;  // arrives within the exchange's wait
+    std::string late; // arrives after the exchange has read
+};
+
+class ScriptedPort : public PortIo {
+public:
+    std::function<Reply(const std::string& frame)> respond = [](const std::string&) {
+        return Reply{};
+    };
+    bool echo = true;
+    std::string queue;               // bytes waiting to be read
+    std::vector<std::string> frames; // hex text of every frame written
+    std::vector<std::string> calls;  // "open", "clear", "write <hex>", "sleep <ms>", "read <n>"
+    std::function<void()> onOpen;    // e.g. throw to simulate a port that cannot open
+
+    void ensureOpen() override
+    {
+        calls.push_back("open");
+        if (onOpen)
+            onOpen();
+    }
+    void clearBuffers() override
+    {
+        calls.push_back("clear");
+        queue.clear();
+    }
+    int write(const std::string& bytes) override
+    {
+        std::string hex = toHexText(bytes);
+        calls.push_back("write " + hex);
+        frames.push_back(hex);
+        if (echo)
+            queue += bytes;
+        Reply r = respond(bytes);
+        queue += r.now;
+        m_late = r.late;
+        return static_cast<int>(bytes.size());
+    }
+    std::string read(int maxCount) override
+    {
+        calls.push_back("read " + std::to_string(maxCount));
+        size_t n = std::min(queue.size(), static_cast<size_t>(maxCount));
+        std::string out = queue.substr(0, n);
+        queue.erase(0, n);
+        queue += m_late;
+        m_late.clear();
+        return out;
+    }
+    void sleepMs(int ms) override { calls.push_back("sleep " + std::to_string(ms)); }
+
+private:
+    std::string m_late;
+};
+
+// Bytes from hex text, for readable tests: fromHex("FEFEE058FBFD").
+inline std::string fromHex(const std::string& hex)
+{
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+} // namespace memvane::test
