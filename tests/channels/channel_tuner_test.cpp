@@ -1,0 +1,99 @@
+#include "channels/ChannelTuner.h"
+#include "core/Errors.h"
+#include "tests/channels/FakeRadio.h"
+#include "tests/support/FakeUi.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace memvane;
+using namespace memvane::test;
+
+namespace {
+
+struct TunerTest : ::testing::Test {
+    ProgramState state;
+    FakeUi ui;
+    ScriptedPort port;
+    FakeRadio radio;
+    ChannelList list;
+    RadioContext ctx{state, ui, port, list};
+
+    void SetUp() override
+    {
+        state.fillNameTables();
+        port.respond = std::ref(radio);
+        ui.label = "99 Memory Locations Read ";
+    }
+    std::vector<std::string> goTo(const std::string& label)
+    {
+        list.clear();
+        list.append({false, {label}});
+        port.frames.clear();
+        goToChannel(ctx, 0);
+        return port.frames;
+    }
+};
+
+} // namespace
+
+TEST_F(TunerTest, MemoryModeThenTheLocation)
+{
+    EXPECT_EQ(goTo("Mem 12"), (std::vector<std::string>{"FEFE58E008FD", "FEFE58E0080012FD"}));
+    EXPECT_EQ(goTo("Mem 1")[1], "FEFE58E0080001FD");
+    EXPECT_EQ(goTo("Mem 5")[1], "FEFE58E0080005FD");
+    EXPECT_EQ(goTo("Mem 99")[1], "FEFE58E0080099FD");
+    EXPECT_EQ(goTo("Mem 100")[1], "FEFE58E0080010FD"); // only characters 5 and 6 count
+    EXPECT_EQ(ui.label, "99 Memory Locations Read ");
+    EXPECT_TRUE(ui.errorLines.empty());
+}
+
+TEST_F(TunerTest, NothingIsSentWithoutAUsableLocation)
+{
+    EXPECT_TRUE(goTo("Mem 1A").empty());
+    EXPECT_TRUE(goTo("Mem C2").empty());
+    EXPECT_TRUE(goTo("Mem").empty());
+    EXPECT_TRUE(goTo("Mem -5").empty());
+    list.append({false, {"Mem 3"}});
+    goToChannel(ctx, std::nullopt);
+    goToChannel(ctx, 7);
+    list.append({false, {}});
+    goToChannel(ctx, list.size() - 1);
+    EXPECT_TRUE(port.frames.empty());
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(TunerTest, RefusalsAreLoggedOnlyForTheFirstExchange)
+{
+    radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E0080012FD"; };
+    EXPECT_EQ(goTo("Mem 12").size(), 2u);
+    EXPECT_TRUE(ui.errorLines.empty());
+
+    radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E008FD"; };
+    EXPECT_EQ(goTo("Mem 12").size(), 2u);
+    EXPECT_EQ(ui.errorLines.size(), 3u);
+    EXPECT_EQ(ui.label, "");
+}
+
+TEST_F(TunerTest, SilenceAndPortErrorsEndItSilently)
+{
+    state.memloc = "Mem 40";
+    radio.ignore = [](int, const std::string&) { return true; };
+    port.echo = false;
+    std::vector<std::string> sent;
+    EXPECT_NO_THROW(sent = goTo("Mem 12"));
+    EXPECT_EQ(sent.size(), 1u);
+    EXPECT_EQ(ui.errorLines.at(1), "Mem 40 No return from Radio!! - Check ComPort and CI-V settings.");
+
+    port.onOpen = [] { throw AppError("COM Port Error: Unable to open com port"); };
+    EXPECT_NO_THROW(sent = goTo("Mem 12"));
+    EXPECT_TRUE(sent.empty());
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(TunerTest, DoesNothingWhileAReadOrWriteRuns)
+{
+    state.busy = true;
+    EXPECT_TRUE(goTo("Mem 12").empty());
+}
