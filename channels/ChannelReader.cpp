@@ -17,7 +17,10 @@ namespace {
 const std::string Ok = hexByte(civ::Ok);
 const std::string AnyAnswer;
 
-std::string finalText(int count) { return std::to_string(count) + " Memory Locations Read "; }
+std::string finalText(int count)
+{
+    return std::to_string(count) + " Memory Locations Read ";
+}
 
 // Mode and filter from the data of a mode read: both bytes must be decimal.
 void decodeMode(const ProgramState& state, const std::string& data, ChannelReading& out)
@@ -153,6 +156,9 @@ void rereadTickedChannels(RadioContext& ctx)
     ctx.ui.setStatus(finalText(count));
 }
 
-void requestStop(ProgramState& state) { state.stopread = true; }
+void requestStop(ProgramState& state)
+{
+    state.stopread = true;
+}
 
 } // namespace memvane

@@ -21,9 +21,10 @@
 namespace memvane {
 
 // What one channel read yields; the texts go into columns 2..6 and 8 of the row.
-struct ChannelReading {
-    std::string tx;     // "Freq VFO A": transmit frequency (read from VFO B)
-    std::string rx;     // "Freq VFO B": receive frequency (read from VFO A)
+struct ChannelReading
+{
+    std::string tx; // "Freq VFO A": transmit frequency (read from VFO B)
+    std::string rx; // "Freq VFO B": receive frequency (read from VFO A)
     std::string mode;
     std::string filter;
     std::string split;
@@ -34,8 +35,8 @@ struct ChannelReading {
 // first. Throws EAbort (no reply) or EConvertError (undecodable data), see above.
 ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead);
 
-void readAllChannels(RadioContext& ctx);       // MemoryreadClick
-void rereadTickedChannels(RadioContext& ctx);  // ReadSelected
-void requestStop(ProgramState& state);         // STOPReadingClick
+void readAllChannels(RadioContext& ctx);      // MemoryreadClick
+void rereadTickedChannels(RadioContext& ctx); // ReadSelected
+void requestStop(ProgramState& state);        // STOPReadingClick
 
 } // namespace memvane

@@ -13,7 +13,8 @@ namespace memvane {
 
 namespace {
 
-struct SpecialLocation {
+struct SpecialLocation
+{
     const char* name;
     const char* number;
 };
@@ -70,7 +71,10 @@ uint8_t numberCode(const std::string& text, const char* what)
 
 } // namespace
 
-std::string locationLabel(int memory) { return "Mem " + std::to_string(memory); }
+std::string locationLabel(int memory)
+{
+    return "Mem " + std::to_string(memory);
+}
 
 std::string locationText(const std::string& label)
 {

@@ -8,11 +8,13 @@
 namespace memvane {
 
 namespace {
-std::string endText(int count) { return std::to_string(count) + " Memory Locations Writen "; }
+std::string endText(int count)
+{
+    return std::to_string(count) + " Memory Locations Writen ";
+}
 } // namespace
 
-ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& list,
-                                  size_t index)
+ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& list, size_t index)
 {
     // Errors come in the order a user would meet them row by row: frequencies, location, then
     // the names.
@@ -30,9 +32,7 @@ ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& 
 void writeChannel(RadioContext& ctx, const ChannelWritePlan& plan)
 {
     const std::string ok = hexByte(civ::Ok);
-    auto send = [&](const std::string& body) {
-        runCommand(body, ok, ctx.port, ctx.state, ctx.ui);
-    };
+    auto send = [&](const std::string& body) { runCommand(body, ok, ctx.port, ctx.state, ctx.ui); };
     const std::string memoryMode = bytesOf({civ::SelectMemory});
     const std::string memoryWrite = bytesOf({civ::MemoryWrite});
     const std::string setMode = bytesOf({civ::SetMode, plan.mode, plan.filter});

@@ -17,7 +17,8 @@
 namespace memvane {
 
 // A row turned into what the script sends.
-struct ChannelWritePlan {
+struct ChannelWritePlan
+{
     int memory = 0;
     std::string freqA; // five frequency bytes
     std::string freqB;
@@ -28,8 +29,7 @@ struct ChannelWritePlan {
 
 // Resolves row `index` of the list. Throws EConvertError (bad location, frequency, mode, filter
 // or split/duplex text) or EListError (a row without those columns).
-ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& list,
-                                  size_t index);
+ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& list, size_t index);
 
 // The 24 exchanges for one planned row. Throws EAbort when the radio does not answer.
 void writeChannel(RadioContext& ctx, const ChannelWritePlan& plan);

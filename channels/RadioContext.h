@@ -13,7 +13,8 @@
 
 namespace memvane {
 
-struct RadioContext {
+struct RadioContext
+{
     ProgramState& state;
     UiEffects& ui;
     PortIo& port;
@@ -21,7 +22,8 @@ struct RadioContext {
 };
 
 // Sets ProgramState::busy for its lifetime and clears it on every way out.
-class BusyScope {
+class BusyScope
+{
 public:
     explicit BusyScope(ProgramState& state) : m_state(state) { m_state.busy = true; }
     ~BusyScope() { m_state.busy = false; }

@@ -10,7 +10,10 @@ namespace memvane {
 namespace {
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
-bool isDecimal(char c) { return c >= '0' && c <= '9'; }
+bool isDecimal(char c)
+{
+    return c >= '0' && c <= '9';
+}
 } // namespace
 
 std::string hexByte(uint8_t byte)
@@ -42,7 +45,10 @@ std::string copyText(std::string_view text, size_t pos, size_t count)
     return std::string(text.substr(pos - 1, count));
 }
 
-bool fitsBcd(int number) { return number >= 0 && number <= 99; }
+bool fitsBcd(int number)
+{
+    return number >= 0 && number <= 99;
+}
 
 uint8_t bcdByte(int number)
 {

@@ -42,7 +42,8 @@ void drain(std::string& hex, const std::function<std::string()>& readOneByte,
 }
 } // namespace
 
-std::string ComPort1RxCharLogic(ProgramState& state, const std::function<std::string()>& readOneByte,
+std::string ComPort1RxCharLogic(ProgramState& state,
+                                const std::function<std::string()>& readOneByte,
                                 const std::function<void(int)>& sleepMs)
 {
     std::string hex;

@@ -22,7 +22,8 @@ namespace memvane {
 
 // `readOneByte` is ReadStr with count 1: one byte, or an empty string when nothing is queued.
 // `sleepMs` sleeps. Returns Memo3's text: rxfreq, CR LF, rxmode, two blanks, rxfilter.
-std::string ComPort1RxCharLogic(ProgramState& state, const std::function<std::string()>& readOneByte,
+std::string ComPort1RxCharLogic(ProgramState& state,
+                                const std::function<std::string()>& readOneByte,
                                 const std::function<void(int)>& sleepMs);
 
 // Bytes read per pass at most: a line that never falls silent (a stuck radio, noise) must not

@@ -13,16 +13,18 @@
 
 namespace memvane::test {
 
-class FakeRadio {
+class FakeRadio
+{
 public:
-    struct Channel {
-        std::string rx = "0000504501";  // VFO A: 145.5 MHz
-        std::string tx = "0000504501";  // VFO B
-        std::string offset = "006000";  // 0.6 MHz
-        std::string mode = "0501";      // FM, Normal
+    struct Channel
+    {
+        std::string rx = "0000504501"; // VFO A: 145.5 MHz
+        std::string tx = "0000504501"; // VFO B
+        std::string offset = "006000"; // 0.6 MHz
+        std::string mode = "0501";     // FM, Normal
     };
 
-    std::map<int, Channel> channels;     // by memory number; others get `fallback`
+    std::map<int, Channel> channels; // by memory number; others get `fallback`
     Channel fallback;
     std::function<bool(int memory, const std::string& frameHex)> refuse;
     std::function<bool(int memory, const std::string& frameHex)> ignore;

@@ -11,10 +11,14 @@ namespace memvane::test {
 // ("0042" for memory 42, "0105" for 3B).
 inline std::vector<std::string> readFrames(const std::string& mem)
 {
-    return {"FEFE58E008FD",   "FEFE58E008" + mem + "FD", "FEFE58E00700FD", "FEFE58E008FD",
-            "FEFE58E00F01FD", "FEFE58E009FD",            "FEFE58E00AFD",   "FEFE58E00700FD",
-            "FEFE58E003FD",   "FEFE58E00701FD",          "FEFE58E003FD",   "FEFE58E00CFD",
-            "FEFE58E004FD",   "FEFE58E008FD",            "FEFE58E00F00FD", "FEFE58E009FD"};
+    return {"FEFE58E008FD",   "FEFE58E008" + mem + "FD",
+            "FEFE58E00700FD", "FEFE58E008FD",
+            "FEFE58E00F01FD", "FEFE58E009FD",
+            "FEFE58E00AFD",   "FEFE58E00700FD",
+            "FEFE58E003FD",   "FEFE58E00701FD",
+            "FEFE58E003FD",   "FEFE58E00CFD",
+            "FEFE58E004FD",   "FEFE58E008FD",
+            "FEFE58E00F00FD", "FEFE58E009FD"};
 }
 
 // The twenty-four frames that write one row: location bytes, the ten-digit frequency texts of
@@ -50,8 +54,7 @@ inline std::vector<std::string> writeFrames(const std::string& mem, const std::s
             "FEFE58E009FD"};
 }
 
-template <typename T>
-void append(std::vector<T>& to, const std::vector<T>& more)
+template <typename T> void append(std::vector<T>& to, const std::vector<T>& more)
 {
     to.insert(to.end(), more.begin(), more.end());
 }

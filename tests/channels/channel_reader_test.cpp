@@ -13,7 +13,8 @@ using namespace memvane::test;
 
 namespace {
 
-struct ReaderTest : ::testing::Test {
+struct ReaderTest : ::testing::Test
+{
     ProgramState state;
     FakeUi ui;
     ScriptedPort port;
@@ -61,14 +62,15 @@ TEST_F(ReaderTest, OneChannelIsSixteenExchangesInOrder)
 
 TEST_F(ReaderTest, DecodingOfModesFiltersAndUnnamedSlots)
 {
-    struct Case {
+    struct Case
+    {
         const char* data;
         const char* mode;
         const char* filter;
     };
-    const Case cases[] = {{"0001", "LSB", "Normal"}, {"0501", "FM", "Normal"},
-                          {"0603", "Wide FM", "Wide"}, {"0400", "RTTY", ""},
-                          {"0707", "", ""},           {"0912", "", ""}};
+    const Case cases[] = {
+        {"0001", "LSB", "Normal"}, {"0501", "FM", "Normal"}, {"0603", "Wide FM", "Wide"},
+        {"0400", "RTTY", ""},      {"0707", "", ""},         {"0912", "", ""}};
     for (const auto& c : cases) {
         radio.fallback.mode = c.data;
         ChannelReading r = readChannel(ctx, 1, true);
@@ -86,10 +88,12 @@ TEST_F(ReaderTest, FullReadFillsNinetyNineRowsWithProgressAndFinalText)
     readAllChannels(ctx);
 
     ASSERT_EQ(list.size(), 99u);
-    EXPECT_EQ(list.row(2), (ChannelRow{false, {"Mem 3", "0436.100000", "0430.100000", "FM",
-                                               "Narrow", "Duplex +", "", "05.0000"}}));
-    EXPECT_EQ(list.row(98), (ChannelRow{false, {"Mem 99", "0145.500000", "0145.500000", "FM",
-                                                "Normal", "Duplex Off", "", "00.6000"}}));
+    EXPECT_EQ(list.row(2), (ChannelRow{false,
+                                       {"Mem 3", "0436.100000", "0430.100000", "FM", "Narrow",
+                                        "Duplex +", "", "05.0000"}}));
+    EXPECT_EQ(list.row(98), (ChannelRow{false,
+                                        {"Mem 99", "0145.500000", "0145.500000", "FM", "Normal",
+                                         "Duplex Off", "", "00.6000"}}));
     EXPECT_EQ(port.frames.size(), 99u * 16);
     EXPECT_EQ(ui.statusHistory.front(), "Reading Memory Location 1");
     EXPECT_EQ(ui.statusHistory[98], "Reading Memory Location 99");
@@ -228,8 +232,8 @@ TEST_F(ReaderTest, RefusedModeReadAndRefusedFrequencyReadReportAfterTheChannel)
 TEST_F(ReaderTest, RereadOfRowsThreeAndFiveByPosition)
 {
     for (int i = 1; i <= 6; ++i)
-        list.append({false, {"Mem " + std::to_string(i), "a", "b", "c", "d", "e", "club", "f",
-                             "extra"}});
+        list.append(
+            {false, {"Mem " + std::to_string(i), "a", "b", "c", "d", "e", "club", "f", "extra"}});
     list.setWrite(2, true);
     list.setWrite(4, true);
     list.setText(2, 1, "Mem 77"); // the row's own label is not consulted
@@ -239,8 +243,9 @@ TEST_F(ReaderTest, RereadOfRowsThreeAndFiveByPosition)
     std::vector<std::string> expected = readFrames("0003");
     append(expected, readFrames("0005"));
     EXPECT_EQ(port.frames, expected);
-    EXPECT_EQ(list.row(2), (ChannelRow{true, {"Mem 3", "0145.000000", "0145.500000", "FM",
-                                              "Narrow", "Duplex --", "", "00.6000", "extra"}}));
+    EXPECT_EQ(list.row(2), (ChannelRow{true,
+                                       {"Mem 3", "0145.000000", "0145.500000", "FM", "Narrow",
+                                        "Duplex --", "", "00.6000", "extra"}}));
     EXPECT_EQ(list.row(4).texts.at(0), "Mem 5");
     EXPECT_EQ(list.row(4).texts.at(6), "");
     EXPECT_TRUE(list.row(4).write);
@@ -272,7 +277,8 @@ TEST_F(ReaderTest, RereadKeepsTheRowWhenTheRadioDoesNotAnswer)
     list.append({true, {"Mem 1", "a", "b", "c", "d", "e", "f", "g"}});
     radio.ignore = [](int, const std::string& hex) { return hex == "FEFE58E004FD"; };
     EXPECT_THROW(rereadTickedChannels(ctx), EAbort);
-    EXPECT_EQ(list.row(0).texts, (std::vector<std::string>{"Mem 1", "a", "b", "c", "d", "e", "f", "g"}));
+    EXPECT_EQ(list.row(0).texts,
+              (std::vector<std::string>{"Mem 1", "a", "b", "c", "d", "e", "f", "g"}));
 }
 
 TEST_F(ReaderTest, NoReadStartsWhileAnotherOperationRuns)

@@ -23,10 +23,10 @@ std::string messageOf(const std::function<void()>& f)
 TEST(LocationText, TextAfterTheFirstBlankWithSpecialNamesInAnyCase)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"Mem 12", "12"},   {"Mem 7", "7"},     {"Mem 1A", "100"}, {"Mem 1a", "100"},
-        {"Mem 1b", "101"},  {"Mem 2A", "102"},  {"Mem 2b", "103"}, {"Mem 3A", "104"},
-        {"Mem 3B", "105"},  {"Mem c1", "106"},  {"Mem C2", "107"}, {"42", "42"},
-        {"C2", "107"},      {"Mem 1A ", "1A "}, {"Mem  5", " 5"},  {"Mem x y", "x y"},
+        {"Mem 12", "12"},  {"Mem 7", "7"},     {"Mem 1A", "100"}, {"Mem 1a", "100"},
+        {"Mem 1b", "101"}, {"Mem 2A", "102"},  {"Mem 2b", "103"}, {"Mem 3A", "104"},
+        {"Mem 3B", "105"}, {"Mem c1", "106"},  {"Mem C2", "107"}, {"42", "42"},
+        {"C2", "107"},     {"Mem 1A ", "1A "}, {"Mem  5", " 5"},  {"Mem x y", "x y"},
     };
     for (const auto& [label, text] : cases)
         EXPECT_EQ(locationText(label), text) << label;
@@ -56,7 +56,8 @@ TEST(SelectMemory, HundredsDigitThenLastTwoDigits)
 
 TEST(SplitDuplexText, EqualTextsFirstThenTheBandsOfTheTransmitFrequency)
 {
-    struct Case {
+    struct Case
+    {
         const char* rx;
         const char* tx;
         double f;
@@ -89,8 +90,8 @@ TEST(Codes, TableTextsGiveTheirIndexAsBcd)
 {
     ProgramState state;
     state.fillNameTables();
-    const std::pair<const char*, int> modes[] = {{"LSB", 0x00}, {"USB", 0x01},  {"AM", 0x02},
-                                                 {"CW", 0x03},  {"RTTY", 0x04}, {"FM", 0x05},
+    const std::pair<const char*, int> modes[] = {{"LSB", 0x00},    {"USB", 0x01},  {"AM", 0x02},
+                                                 {"CW", 0x03},     {"RTTY", 0x04}, {"FM", 0x05},
                                                  {"Wide FM", 0x06}};
     for (const auto& [text, code] : modes)
         EXPECT_EQ(modeCode(state, text), code) << text;
@@ -110,12 +111,12 @@ TEST(Codes, PartialTextsFirstMatchForModeAndFilterLastForSplit)
 {
     ProgramState state;
     state.fillNameTables();
-    EXPECT_EQ(modeCode(state, "SB"), 0x00);      // LSB before USB
-    EXPECT_EQ(modeCode(state, "Wide"), 0x06);    // only in "Wide FM"
-    EXPECT_EQ(filterCode(state, "N"), 0x01);     // Normal before Narrow
-    EXPECT_EQ(splitCode(state, "Split"), 0x01);  // Split On after Split Off
-    EXPECT_EQ(splitCode(state, "Duplex"), 0x12); // Duplex + is the last
-    EXPECT_EQ(splitCode(state, "O"), 0x10);      // ... Split On, Duplex Off
+    EXPECT_EQ(modeCode(state, "SB"), 0x00);             // LSB before USB
+    EXPECT_EQ(modeCode(state, "Wide"), 0x06);           // only in "Wide FM"
+    EXPECT_EQ(filterCode(state, "N"), 0x01);            // Normal before Narrow
+    EXPECT_EQ(splitCode(state, "Split"), 0x01);         // Split On after Split Off
+    EXPECT_EQ(splitCode(state, "Duplex"), 0x12);        // Duplex + is the last
+    EXPECT_EQ(splitCode(state, "O"), 0x10);             // ... Split On, Duplex Off
     EXPECT_THROW(modeCode(state, "fm"), EConvertError); // case matters
 }
 

@@ -12,7 +12,8 @@ using namespace memvane::test;
 
 namespace {
 
-struct TunerTest : ::testing::Test {
+struct TunerTest : ::testing::Test
+{
     ProgramState state;
     FakeUi ui;
     ScriptedPort port;
@@ -84,7 +85,8 @@ TEST_F(TunerTest, SilenceAndPortErrorsEndItSilently)
     std::vector<std::string> sent;
     EXPECT_NO_THROW(sent = goTo("Mem 12"));
     EXPECT_EQ(sent.size(), 1u);
-    EXPECT_EQ(ui.errorLines.at(1), "Mem 40 No return from Radio!! - Check ComPort and CI-V settings.");
+    EXPECT_EQ(ui.errorLines.at(1),
+              "Mem 40 No return from Radio!! - Check ComPort and CI-V settings.");
 
     port.onOpen = [] { throw AppError("COM Port Error: Unable to open com port"); };
     EXPECT_NO_THROW(sent = goTo("Mem 12"));

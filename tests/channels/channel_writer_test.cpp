@@ -21,7 +21,8 @@ ChannelRow row(bool write, const std::string& label, const std::string& a = "145
     return {write, {label, a, b, mode, filter, split, "comment", "00.6000"}};
 }
 
-struct WriterTest : ::testing::Test {
+struct WriterTest : ::testing::Test
+{
     ProgramState state;
     FakeUi ui;
     ScriptedPort port;
@@ -65,9 +66,9 @@ TEST_F(WriterTest, TickedRowsAtPositionsThreeAndSevenWithSpecialLocations)
         writeFrames("0100", "0000050700", "0000050700", "0003", "00");
     append(expected, writeFrames("0107", "0000009612", "0000009012", "0301", "01"));
     EXPECT_EQ(port.frames, expected);
-    EXPECT_EQ(ui.statusHistory,
-              (std::vector<std::string>{"", "Writing Memory Location 3", "Writing Memory Location 7",
-                                        "2 Memory Locations Writen "}));
+    EXPECT_EQ(ui.statusHistory, (std::vector<std::string>{"", "Writing Memory Location 3",
+                                                          "Writing Memory Location 7",
+                                                          "2 Memory Locations Writen "}));
     EXPECT_EQ(ui.processEventsCalls, 2);
     EXPECT_EQ(list.row(2).texts.at(0), "Mem 1a");
     EXPECT_FALSE(list.row(0).write);
@@ -104,7 +105,8 @@ TEST_F(WriterTest, EmptyListOrNothingTickedSendsNothing)
 
 TEST_F(WriterTest, ARowThatCannotBeWrittenStopsTheWriteBeforeItsFirstExchange)
 {
-    struct Case {
+    struct Case
+    {
         ChannelRow bad;
         const char* message;
     };
@@ -159,9 +161,9 @@ TEST_F(WriterTest, StopDuringRowThreeLetsItFinishAndEndsAtRowSeven)
     ui.onProcessEvents = [&](int) { requestStop(state); };
     writeTickedChannels(ctx);
     EXPECT_EQ(port.frames, writeFrames("0003", "0000504501", "0000504501", "0501", "10"));
-    EXPECT_EQ(ui.statusHistory,
-              (std::vector<std::string>{"", "Writing Memory Location 3", "Writing Memory Location 7",
-                                        "1 Memory Locations Writen "}));
+    EXPECT_EQ(ui.statusHistory, (std::vector<std::string>{"", "Writing Memory Location 3",
+                                                          "Writing Memory Location 7",
+                                                          "1 Memory Locations Writen "}));
     EXPECT_FALSE(state.busy);
 }
 

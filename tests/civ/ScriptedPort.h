@@ -14,12 +14,14 @@
 
 namespace memvane::test {
 
-struct Reply {
+struct Reply
+{
     std::string now;  // arrives within the exchange's wait
     std::string late; // arrives after the exchange has read
 };
 
-class ScriptedPort : public PortIo {
+class ScriptedPort : public PortIo
+{
 public:
     std::function<Reply(const std::string& frame)> respond = [](const std::string&) {
         return Reply{};

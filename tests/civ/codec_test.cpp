@@ -43,7 +43,8 @@ TEST(CopyText, ClipsLikeTheRowTextsExpect)
     EXPECT_EQ(copyText("abc", 0, 2), "");
 }
 
-struct DecodeCase {
+struct DecodeCase
+{
     const char* hex;
     const char* text;
 };
@@ -51,12 +52,11 @@ struct DecodeCase {
 TEST(FrequencyDecoding, LeastSignificantPairFirst)
 {
     const DecodeCase cases[] = {
-        {"0000504501", "0145.500000"}, // 145.5 MHz
-        {"0000100700", "0007.100000"}, // 7.1 MHz
-        {"5634120000", "0000.123456"}, // down to 1 Hz
-        {"0000009612", "1296.000000"},
-        {"", "."},                     // a failed exchange gives no data
-        {"00005045", "45.500000"},     // cut short: the missing pair is missing
+        {"0000504501", "0145.500000"},            // 145.5 MHz
+        {"0000100700", "0007.100000"},            // 7.1 MHz
+        {"5634120000", "0000.123456"},            // down to 1 Hz
+        {"0000009612", "1296.000000"}, {"", "."}, // a failed exchange gives no data
+        {"00005045", "45.500000"},                // cut short: the missing pair is missing
     };
     for (const auto& c : cases)
         EXPECT_EQ(decodeFrequency(c.hex), c.text) << c.hex;
@@ -70,7 +70,8 @@ TEST(OffsetDecoding, ThreeBytesInMegahertz)
     EXPECT_EQ(decodeOffset(""), ".");
 }
 
-struct EncodeCase {
+struct EncodeCase
+{
     const char* text;
     const char* hex;
 };
@@ -78,10 +79,10 @@ struct EncodeCase {
 TEST(FrequencyEncoding, FiveBcdBytesLeastSignificantFirst)
 {
     const EncodeCase cases[] = {
-        {"145.5", "0000504501"},  {"7.05", "0000050700"},    {"1296", "0000009612"},
-        {"0145.500000", "0000504501"}, {"0", "0000000000"},  {"9999.999999", "9999999999"},
-        {"14.1950004", "0050191400"},  // rounded to 1 Hz
-        {"  430.1  ", "0000103004"},   // blanks around the number are allowed
+        {"145.5", "0000504501"},       {"7.05", "0000050700"}, {"1296", "0000009612"},
+        {"0145.500000", "0000504501"}, {"0", "0000000000"},    {"9999.999999", "9999999999"},
+        {"14.1950004", "0050191400"}, // rounded to 1 Hz
+        {"  430.1  ", "0000103004"},  // blanks around the number are allowed
     };
     for (const auto& c : cases)
         EXPECT_EQ(toHexText(encodeFrequency(c.text)), c.hex) << c.text;
@@ -89,8 +90,8 @@ TEST(FrequencyEncoding, FiveBcdBytesLeastSignificantFirst)
 
 TEST(FrequencyEncoding, RoundTripsThroughTheDecoder)
 {
-    for (const char* text : {"0145.500000", "0007.100000", "0000.000001", "9999.999999",
-                             "0430.012345", "0050.000000"})
+    for (const char* text :
+         {"0145.500000", "0007.100000", "0000.000001", "9999.999999", "0430.012345", "0050.000000"})
         EXPECT_EQ(decodeFrequency(toHexText(encodeFrequency(text))), text);
 }
 

@@ -13,7 +13,8 @@ namespace {
 const std::string ReadFreq = fromHex("FEFE58E003FD");
 const std::string MemoryMode = fromHex("FEFE58E008FD");
 
-struct ExchangeTest : ::testing::Test {
+struct ExchangeTest : ::testing::Test
+{
     ScriptedPort port;
     ProgramState state;
     FakeUi ui;
@@ -24,7 +25,10 @@ struct ExchangeTest : ::testing::Test {
         state.memloc = "Mem 12";
         ui.label = "Reading Memory Location 12";
     }
-    void answer(const std::string& hex) { port.respond = [hex](auto&) { return Reply{fromHex(hex), ""}; }; }
+    void answer(const std::string& hex)
+    {
+        port.respond = [hex](auto&) { return Reply{fromHex(hex), ""}; };
+    }
     std::string exchange(const std::string& word, const std::string& look1)
     {
         return ccomportwrite(word, look1, port, state, ui);
@@ -84,7 +88,8 @@ TEST_F(ExchangeTest, RefusedReplyIsLoggedAndTheCallerGoesOn)
 
 TEST_F(ExchangeTest, NoUsableReplyLogsAndAbortsSilently)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         bool echo;
         std::string now, late;

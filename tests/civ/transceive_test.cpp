@@ -13,7 +13,8 @@ namespace {
 
 // The receive queue as ReadStr(.., 1) sees it. `arrivals` are chunks that land in the queue
 // after the reader found it empty, one chunk per empty read (bytes still on the wire).
-struct Line {
+struct Line
+{
     std::string queue;
     std::deque<std::string> arrivals;
     int reads = 0, sleeps = 0, sleptMs = 0;
@@ -34,7 +35,8 @@ struct Line {
     }
 };
 
-struct TransceiveTest : ::testing::Test {
+struct TransceiveTest : ::testing::Test
+{
     ProgramState state;
     Line line;
 
@@ -78,8 +80,10 @@ TEST_F(TransceiveTest, FrequencyBroadcastWithoutEndMarkLeavesAFullStop)
 
 TEST_F(TransceiveTest, FirstOfTwoBroadcastsWins)
 {
-    line.queue = fromHex("FEFE0058000000504501FD" "FEFE0058000000100700FD"
-                         "FEFE0058010301FD" "FEFE0058010502FD");
+    line.queue = fromHex("FEFE0058000000504501FD"
+                         "FEFE0058000000100700FD"
+                         "FEFE0058010301FD"
+                         "FEFE0058010502FD");
     EXPECT_EQ(monitor(), "0145.500000\r\nCW  Normal");
 }
 
@@ -89,26 +93,29 @@ TEST_F(TransceiveTest, BytesWithoutBroadcastAreDroppedAndTheValuesKept)
     state.rxmode = "LSB";
     state.rxfilter = "Wide";
     // A late reply to our own command, then a broadcast of a radio at 4E.
-    line.queue = fromHex("FEFEE058030000504501FD" "FEFE004E000000504501FD" "FEFE004E010502FD");
+    line.queue = fromHex("FEFEE058030000504501FD"
+                         "FEFE004E000000504501FD"
+                         "FEFE004E010502FD");
     EXPECT_EQ(monitor(), "0007.100000\r\nLSB  Wide");
     EXPECT_TRUE(line.queue.empty());
 }
 
 TEST_F(TransceiveTest, MalformedOrOutOfTableModeFieldsKeepThePreviousNames)
 {
-    struct Case {
+    struct Case
+    {
         const char* hex;
         const char* mode;
         const char* filter;
     };
     const Case cases[] = {
-        {"FEFE00580105", "USB", "Wide"},         // cut short: no end mark, no data
-        {"FEFE0058010AFD", "USB", "Wide"},       // mode with a letter, filter missing
-        {"FEFE005801090AFD", "USB", "Wide"},     // mode 9 and a filter with a letter
-        {"FEFE0058010500FD", "FM", "Wide"},      // filter 0 is not in the table
-        {"FEFE0058010208FD", "AM", "Wide"},      // filter 8 neither
-        {"FEFE00580105FD", "FM", "Wide"},        // filter field missing
-        {"FEFE0058010702FD", "", "Narrow"},      // slot 7 is in the table but has no name
+        {"FEFE00580105", "USB", "Wide"},     // cut short: no end mark, no data
+        {"FEFE0058010AFD", "USB", "Wide"},   // mode with a letter, filter missing
+        {"FEFE005801090AFD", "USB", "Wide"}, // mode 9 and a filter with a letter
+        {"FEFE0058010500FD", "FM", "Wide"},  // filter 0 is not in the table
+        {"FEFE0058010208FD", "AM", "Wide"},  // filter 8 neither
+        {"FEFE00580105FD", "FM", "Wide"},    // filter field missing
+        {"FEFE0058010702FD", "", "Narrow"},  // slot 7 is in the table but has no name
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.hex);
