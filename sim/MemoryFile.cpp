@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <unistd.h>
 #include <vector>
@@ -153,18 +153,30 @@ MemoryMap parseMemories(const std::string& text, const std::string& sourceName)
 
 MemoryMap loadMemories(const std::string& path, bool missingOk)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         int err = errno;
         if (missingOk && err == ENOENT)
             return {};
         throw MemoryFileError("cannot read " + path + ": " + std::strerror(err));
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        throw MemoryFileError("cannot read " + path + ": " + std::strerror(errno));
-    return parseMemories(text.str(), path);
+    std::string text;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            int err = errno; // EISDIR for a folder
+            ::close(fd);
+            throw MemoryFileError("cannot read " + path + ": " + std::strerror(err));
+        }
+        if (n == 0)
+            break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return parseMemories(text, path);
 }
 
 std::string formatMemories(const MemoryMap& memories)
