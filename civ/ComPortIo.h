@@ -1,0 +1,36 @@
+#pragma once
+// The exchange's view of the program's serial component: ccomportwrite talks to TComPort only
+// through this adapter, and the transceive monitor reads through it one byte at a time.
+//
+// User-interface thread only, like every call into TComPort. Reads never wait: under the
+// component's default timeouts ReadStr returns at once with what is queued. The exchange's
+// fixed wait is a plain sleep of the calling thread. Errors of the component (EComPort) pass
+// through unchanged.
+
+#include "civ/PortIo.h"
+#include "core/ProgramState.h"
+#include "serial/CPort.h"
+
+#include <string>
+
+namespace memvane {
+
+class ComPortIo : public PortIo {
+public:
+    explicit ComPortIo(TCustomComPort& port) : m_port(port) {}
+
+    void ensureOpen() override;
+    void clearBuffers() override;
+    int write(const std::string& bytes) override;
+    std::string read(int maxCount) override;
+    void sleepMs(int ms) override;
+
+private:
+    TCustomComPort& m_port;
+};
+
+// ComPort1RxChar's work on the component: drains its receive queue, decodes the broadcasts into
+// rxfreq/rxmode/rxfilter and returns Memo3's text. Never throws.
+std::string monitorTransceive(TCustomComPort& port, ProgramState& state);
+
+} // namespace memvane
