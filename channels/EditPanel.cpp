@@ -10,11 +10,18 @@ namespace {
 
 // Frequencies are handled in whole hertz, held in doubles: exact integers up to 2^53 Hz, far
 // beyond any radio, and no overflow for absurd typed values.
-double toHz(double mhz) { return std::round(mhz * 1e6); }
+double toHz(double mhz)
+{
+    return std::round(mhz * 1e6);
+}
 
-std::string formatHz(double hz) { return FormatFreq(hz / 1e6); }
+std::string formatHz(double hz)
+{
+    return FormatFreq(hz / 1e6);
+}
 
-struct Band {
+struct Band
+{
     double lowHz, highHz;
     bool highInclusive;
     double offsetHz; // 0: the band has no offset

@@ -29,16 +29,17 @@
 namespace memvane {
 
 // The entries of the panel's three drop-down lists, in their order.
-inline const std::array<std::string, 7> kEditModeEntries = {"LSB", "USB",  "AM",     "CW",
-                                                            "RTTY", "FM", "Wide FM"};
+inline const std::array<std::string, 7> kEditModeEntries = {"LSB",  "USB", "AM",     "CW",
+                                                            "RTTY", "FM",  "Wide FM"};
 inline const std::array<std::string, 3> kEditFilterEntries = {"Narrow", "Normal", "Wide"};
 inline const std::array<std::string, 10> kEditOffsetEntries = {
     "7.6", "1.6", "5", "-5", "0.5", "-0.5", "0.6", "-0.6", "0.1", "-0.1"};
 
 // What the calculation reads from the panel.
-struct EditPanelInput {
-    std::string rxText;     // Edit8: the receive frequency to use
-    std::string txBaseText; // Edit7 (hidden): transmit base; empty counts as "0", 0 means rx
+struct EditPanelInput
+{
+    std::string rxText;        // Edit8: the receive frequency to use
+    std::string txBaseText;    // Edit7 (hidden): transmit base; empty counts as "0", 0 means rx
     bool splitOn = false;      // CheckBox1 "Split/Duplex On  " (ticked)
     bool manualSelect = false; // CheckBox2 "Manual Select" (ticked, enabled or not)
     // Text of ComboBox1's selected entry; nothing when no entry is selected (a typed text).
@@ -48,7 +49,8 @@ struct EditPanelInput {
 };
 
 // What the calculation puts back.
-struct EditPanelTexts {
+struct EditPanelTexts
+{
     std::string rx;        // Edit4: rx as "0000.000000"
     std::string txBase;    // Edit7: its text, "0" when it was empty
     std::string tx;        // Edit3: transmit frequency as "0000.000000"
@@ -67,12 +69,13 @@ EditPanelTexts calculateEditPanel(const EditPanelInput& input);
 // What ListView1DblClick puts into the panel from a row. Missing texts of a short row read as
 // empty. Edit7 is emptied and ComboBox1 selects kEditOffsetEntries[0] ("7.6") on every open;
 // CheckBox2 keeps its state.
-struct EditPanelRowView {
-    std::string memLoc; // Edit2 ("Mem Loc")
-    std::string tx;     // Edit3 ("Freq VFO A")
-    std::string rx;     // Edit4 and Edit8 ("Freq VFO B")
-    std::string mode;   // Edit5 ("Mode")
-    std::string filter; // Edit6 ("filter")
+struct EditPanelRowView
+{
+    std::string memLoc;   // Edit2 ("Mem Loc")
+    std::string tx;       // Edit3 ("Freq VFO A")
+    std::string rx;       // Edit4 and Edit8 ("Freq VFO B")
+    std::string mode;     // Edit5 ("Mode")
+    std::string filter;   // Edit6 ("filter")
     int modeIndex = -1;   // ComboBox2 entry equal to `mode` ignoring letter case, -1 for none
     int filterIndex = -1; // ComboBox3 entry equal to `filter` ignoring letter case, -1 for none
     bool splitOn = false; // CheckBox1: clear only for exactly "Duplex Off"

@@ -123,7 +123,9 @@ void saveChannelFile(const ChannelList& list, ProgramState& /*state*/, UiEffects
     ui.hideEditPanel();
 
     const std::string& path = *chosen;
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) == 0) {
         // A folder of that name cannot be replaced; say so before asking about it.
         if (S_ISDIR(st.st_mode))

@@ -50,7 +50,8 @@ void loadChannelFile(ChannelList& list, ProgramState& state, UiEffects& ui);
 
 // The two file-name boxes: Memo1 (name without extension) and Memo2 (extension with its full
 // stop, or empty).
-struct FileBoxes {
+struct FileBoxes
+{
     std::string name, ext;
 };
 

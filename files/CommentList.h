@@ -23,7 +23,8 @@ inline constexpr const char* kCommentFileName = "names.txt";
 // One line of "names.txt", as ListView2 shows it: its first column is always empty, then
 // "Freq VFO B" (field 1) and "Comment" (field 2). Fields from the third on are kept but not
 // shown; at most 16 fields, the 16th holding the rest of the line.
-struct CommentEntry {
+struct CommentEntry
+{
     std::string freq;
     std::string comment; // empty when the line has no comma
     std::vector<std::string> extra;
@@ -31,7 +32,8 @@ struct CommentEntry {
     bool operator==(const CommentEntry&) const = default;
 };
 
-class CommentList {
+class CommentList
+{
 public:
     // Replaces the entries with the lines of `path`. A missing file gives an empty list and no
     // error; any other failure throws EInOutError and keeps the entries as they were.

@@ -15,7 +15,8 @@ namespace memvane {
 
 namespace {
 
-class FdCloser {
+class FdCloser
+{
 public:
     explicit FdCloser(int fd) : m_fd(fd) {}
     ~FdCloser()
@@ -40,14 +41,15 @@ private:
 
 EInOutError tooLarge(const std::string& path, std::size_t maxSize)
 {
-    return EInOutError(EFBIG, "File too large: " + path + " (more than " +
-                                  std::to_string(maxSize) + " bytes)");
+    return EInOutError(EFBIG, "File too large: " + path + " (more than " + std::to_string(maxSize) +
+                                  " bytes)");
 }
 
 // Writing past RLIMIT_FSIZE raises SIGXFSZ, whose default action ends the process. While the
 // save runs the signal is blocked for this thread, so the write fails with EFBIG instead; a
 // signal left pending by that is taken off again before the old mask returns.
-class FileSizeSignalGuard {
+class FileSizeSignalGuard
+{
 public:
     FileSizeSignalGuard()
     {
@@ -74,7 +76,8 @@ private:
 };
 
 // The temporary file of a save; removed again unless the rename made it the target.
-class TempFile {
+class TempFile
+{
 public:
     explicit TempFile(const std::filesystem::path& dir)
     {
@@ -131,7 +134,9 @@ std::string readTextFile(const std::string& path, std::size_t maxSize)
     if (raw < 0)
         throw EInOutError::fromErrno(errno);
     FdCloser fd(raw);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd.get(), &st) != 0)
         throw EInOutError::fromErrno(errno);
     if (S_ISDIR(st.st_mode))
@@ -176,7 +181,9 @@ void replaceFileContents(const std::string& path, std::string_view bytes)
             target = resolved;
     }
 
-    struct stat st {};
+    struct stat st
+    {
+    };
     bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists) {
         if (S_ISDIR(st.st_mode))

@@ -42,20 +42,27 @@ std::string errorOf(const EditPanelInput& in)
 ChannelRow row(const std::string& label, const std::string& split, const std::string& mode = "FM",
                const std::string& comment = "")
 {
-    return {false, {label, "0145.500000", "0145.500000", mode, "Normal", split, comment, "00.0000"}};
+    return {false,
+            {label, "0145.500000", "0145.500000", mode, "Normal", split, comment, "00.0000"}};
 }
 
 } // namespace
 
-struct BandCase {
+struct BandCase
+{
     const char* rx;
     const char* tx;
     const char* split;
 };
 
-void PrintTo(const BandCase& c, std::ostream* os) { *os << "rx " << c.rx; }
+void PrintTo(const BandCase& c, std::ostream* os)
+{
+    *os << "rx " << c.rx;
+}
 
-class EditPanelBandPlan : public ::testing::TestWithParam<BandCase> {};
+class EditPanelBandPlan : public ::testing::TestWithParam<BandCase>
+{
+};
 
 TEST_P(EditPanelBandPlan, TransmitFrequencyAndText)
 {
@@ -65,39 +72,37 @@ TEST_P(EditPanelBandPlan, TransmitFrequencyAndText)
     EXPECT_EQ(out.editsplit, c.split);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EdgeTable, EditPanelBandPlan,
-    ::testing::Values(BandCase{"145.5", "0144.900000", "Duplex --"},
-                      BandCase{"144", "0143.400000", "Duplex --"},
-                      BandCase{"146", "0145.400000", "Duplex --"},
-                      BandCase{"431", "0438.600000", "Duplex +"},
-                      BandCase{"433", "0434.600000", "Duplex +"},
-                      BandCase{"433.38125", "0433.381250", "Split On"},
-                      BandCase{"432.5", "0432.500000", "Split On"},
-                      BandCase{"70.25", "0070.250000", "Duplex Off"},
-                      BandCase{"51", "0051.500000", "Duplex +"},
-                      BandCase{"14.2", "0014.200000", "Split On"}));
+INSTANTIATE_TEST_SUITE_P(EdgeTable, EditPanelBandPlan,
+                         ::testing::Values(BandCase{"145.5", "0144.900000", "Duplex --"},
+                                           BandCase{"144", "0143.400000", "Duplex --"},
+                                           BandCase{"146", "0145.400000", "Duplex --"},
+                                           BandCase{"431", "0438.600000", "Duplex +"},
+                                           BandCase{"433", "0434.600000", "Duplex +"},
+                                           BandCase{"433.38125", "0433.381250", "Split On"},
+                                           BandCase{"432.5", "0432.500000", "Split On"},
+                                           BandCase{"70.25", "0070.250000", "Duplex Off"},
+                                           BandCase{"51", "0051.500000", "Duplex +"},
+                                           BandCase{"14.2", "0014.200000", "Split On"}));
 
 // Every bound as a user types it, including forms that round differently in binary.
-INSTANTIATE_TEST_SUITE_P(
-    Bounds, EditPanelBandPlan,
-    ::testing::Values(BandCase{"430", "0437.600000", "Duplex +"},
-                      BandCase{"432", "0439.600000", "Duplex +"},
-                      BandCase{"432.000001", "0432.000001", "Split On"},
-                      BandCase{"429.999999", "0429.999999", "Split On"},
-                      BandCase{"433.381249", "0434.981249", "Duplex +"},
-                      BandCase{"0433.381250", "0433.381250", "Split On"},
-                      BandCase{"4.3338125e2", "0433.381250", "Split On"},
-                      BandCase{"1.46e2", "0145.400000", "Duplex --"},
-                      BandCase{"146.000001", "0146.000001", "Split On"},
-                      BandCase{"143.999999", "0143.999999", "Split On"},
-                      BandCase{"50", "0050.500000", "Duplex +"},
-                      BandCase{"52", "0052.500000", "Duplex +"},
-                      BandCase{"52.1", "0052.100000", "Split On"},
-                      BandCase{"70", "0070.000000", "Duplex Off"},
-                      BandCase{"70.5", "0070.500000", "Duplex Off"},
-                      BandCase{"70.500001", "0070.500001", "Split On"},
-                      BandCase{"-145.5", "-0145.500000", "Split On"}));
+INSTANTIATE_TEST_SUITE_P(Bounds, EditPanelBandPlan,
+                         ::testing::Values(BandCase{"430", "0437.600000", "Duplex +"},
+                                           BandCase{"432", "0439.600000", "Duplex +"},
+                                           BandCase{"432.000001", "0432.000001", "Split On"},
+                                           BandCase{"429.999999", "0429.999999", "Split On"},
+                                           BandCase{"433.381249", "0434.981249", "Duplex +"},
+                                           BandCase{"0433.381250", "0433.381250", "Split On"},
+                                           BandCase{"4.3338125e2", "0433.381250", "Split On"},
+                                           BandCase{"1.46e2", "0145.400000", "Duplex --"},
+                                           BandCase{"146.000001", "0146.000001", "Split On"},
+                                           BandCase{"143.999999", "0143.999999", "Split On"},
+                                           BandCase{"50", "0050.500000", "Duplex +"},
+                                           BandCase{"52", "0052.500000", "Duplex +"},
+                                           BandCase{"52.1", "0052.100000", "Split On"},
+                                           BandCase{"70", "0070.000000", "Duplex Off"},
+                                           BandCase{"70.5", "0070.500000", "Duplex Off"},
+                                           BandCase{"70.500001", "0070.500001", "Split On"},
+                                           BandCase{"-145.5", "-0145.500000", "Split On"}));
 
 TEST(EditPanel, ManualOffsetReplacesTheBandOffsetButNotItsText)
 {
@@ -174,9 +179,11 @@ TEST(EditPanel, OpeningARowFillsThePanel)
         EXPECT_EQ(view->splitOn, i != 4) << i;
     }
 
-    list.replaceAll({{false, {"Mem 7", "0145.000000", "0145.600000", "Wide FM", "wide", "Duplex --",
-                              "club", "00.6000"}},
-                     row("Mem 8", "Split On", ""), row("Mem 9", "Split On", "fm", "net")});
+    list.replaceAll({{false,
+                      {"Mem 7", "0145.000000", "0145.600000", "Wide FM", "wide", "Duplex --",
+                       "club", "00.6000"}},
+                     row("Mem 8", "Split On", ""),
+                     row("Mem 9", "Split On", "fm", "net")});
     EditPanelRowView view = *readEditPanelRow(list, 0);
     EXPECT_EQ(view, (EditPanelRowView{"Mem 7", "0145.000000", "0145.600000", "Wide FM", "wide", 6,
                                       2, true, "club"}));
@@ -199,7 +206,8 @@ TEST(EditPanel, ChangeLineWritesIntoTheRowSelectedNow)
 {
     ChannelList list;
     for (int n = 1; n <= 9; ++n)
-        list.append(row("Mem " + std::to_string(n), "Split On", "USB", "keep " + std::to_string(n)));
+        list.append(
+            row("Mem " + std::to_string(n), "Split On", "USB", "keep " + std::to_string(n)));
     ProgramState state;
 
     EditPanelRowView opened5 = *readEditPanelRow(list, 4);
@@ -208,8 +216,9 @@ TEST(EditPanel, ChangeLineWritesIntoTheRowSelectedNow)
     in.modeEntry = "";
     EditPanelTexts out = changeEditPanelLine(list, 8, opened5.memLoc, in, state);
     EXPECT_EQ(state.editsplit, "Duplex +");
-    EXPECT_EQ(list.row(8), (ChannelRow{true, {"Mem 5", out.tx, "0433.200000", "", "Normal",
-                                              "Duplex +", "keep 9", "00.0000"}}));
+    EXPECT_EQ(list.row(8), (ChannelRow{true,
+                                       {"Mem 5", out.tx, "0433.200000", "", "Normal", "Duplex +",
+                                        "keep 9", "00.0000"}}));
     EXPECT_EQ(out.tx, "0434.800000");
     EXPECT_EQ(list.row(4), row("Mem 5", "Split On", "USB", "keep 5"));
 
@@ -247,8 +256,9 @@ TEST(EditPanel, ChangeLineWithoutARowOrWithBadInputWritesNothing)
     // A short row grows to the six texts the panel writes.
     list.replaceAll({{false, {"Mem 3"}}});
     changeEditPanelLine(list, 0, "Mem 3", opened("14.2"), state);
-    EXPECT_EQ(list.row(0), (ChannelRow{true, {"Mem 3", "0014.200000", "0014.200000", "FM",
-                                              "Normal", "Split On"}}));
+    EXPECT_EQ(
+        list.row(0),
+        (ChannelRow{true, {"Mem 3", "0014.200000", "0014.200000", "FM", "Normal", "Split On"}}));
 }
 
 TEST(EditPanel, RefrashSetsEditsplitOnly)

@@ -13,7 +13,10 @@ namespace memvane::test {
 
 inline constexpr unsigned kNobodyId = 65534;
 
-inline bool runningAsRoot() { return ::geteuid() == 0; }
+inline bool runningAsRoot()
+{
+    return ::geteuid() == 0;
+}
 
 // Runs `body` in a child and returns its text; an exception in the child comes back as
 // "exception: <message>", a death by signal as "signal <n>". With `asNobody`, a child of root

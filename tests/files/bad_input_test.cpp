@@ -65,7 +65,8 @@ const std::vector<ChannelRow> kRows = {
 
 const char* const kPrevious = "false,Mem 9,0007.100000,0007.100000,LSB,Wide,Split Off,,00.0000\r\n";
 
-struct BadInput : ::testing::Test {
+struct BadInput : ::testing::Test
+{
     TempDir dir;
     FakeUi ui;
     ProgramState state;
@@ -121,7 +122,8 @@ TEST_F(BadInput, AFiftyMegabyteFileIsRefusedWithItsSize)
     while (big.size() < (50u << 20))
         big += line;
     writeBytes(dir.file("Default.txt"), big);
-    EXPECT_EQ(loadError(), "File too large: " + dir.file("Default.txt") + " (more than 4194304 bytes)");
+    EXPECT_EQ(loadError(),
+              "File too large: " + dir.file("Default.txt") + " (more than 4194304 bytes)");
     EXPECT_EQ(list.rows(), kRows);
 }
 
@@ -247,7 +249,9 @@ TEST_F(BadInput, ASaveKeepsModeAndFollowsLinks)
     saveChannelFile(list, state, ui);
     EXPECT_TRUE(fs::is_symlink(dir.file("link.txt")));
     EXPECT_EQ(readBytes(target), formatChannelFile(kRows));
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"link.txt", "list.txt"}));

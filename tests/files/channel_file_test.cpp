@@ -36,12 +36,15 @@ void writeBytes(const std::string& path, const std::string& bytes)
 std::vector<ChannelRow> fullReadRows()
 {
     return {
-        {false, {"Mem 1", "0145.000000", "0145.600000", "FM", "Normal", "Duplex --", "", "00.6000"}},
+        {false,
+         {"Mem 1", "0145.000000", "0145.600000", "FM", "Normal", "Duplex --", "", "00.6000"}},
         {false, {"Mem 2", " ", " ", " ", " ", " ", " ", " "}},
-        {true, {"Mem 3", "0007.100000", "0007.100000", "LSB", "Wide", "Split Off",
-                "\xE9t\xE9 club", "00.0000"}},
-        {false, {"Mem 4", "0433.500000", "0433.500000", "USB", "Narrow", "Split On",
-                 "Relais K\xC3\xB6ln \xE2\x82\xAC", "00.0000"}},
+        {true,
+         {"Mem 3", "0007.100000", "0007.100000", "LSB", "Wide", "Split Off", "\xE9t\xE9 club",
+          "00.0000"}},
+        {false,
+         {"Mem 4", "0433.500000", "0433.500000", "USB", "Narrow", "Split On",
+          "Relais K\xC3\xB6ln \xE2\x82\xAC", "00.0000"}},
     };
 }
 
@@ -52,7 +55,8 @@ const char* const kFullReadFile =
     "false,Mem 4,0433.500000,0433.500000,USB,Narrow,Split On,Relais K\xC3\xB6ln \xE2\x82\xAC,"
     "00.0000\r\n";
 
-struct Fixture : ::testing::Test {
+struct Fixture : ::testing::Test
+{
     TempDir dir;
     FakeUi ui;
     ProgramState state;
@@ -87,7 +91,8 @@ struct Fixture : ::testing::Test {
     }
 };
 
-class ScopedTimeZone {
+class ScopedTimeZone
+{
 public:
     explicit ScopedTimeZone(const char* tz)
     {
@@ -150,15 +155,17 @@ TEST_F(ChannelFileTest, LoadingAppliesTickRulesAndKeepsShortAndLongLines)
          "true,\r\n"
          "false,Mem 11,1e2,-5");
     std::vector<ChannelRow> expected = {
-        {true, {"Mem 5", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", "", "00.0000"}},
+        {true,
+         {"Mem 5", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", "", "00.0000"}},
         {true, {"Mem 6"}},
         {false, {"Mem 7"}},
         {false, {"Mem 8"}},
         {false, {"Mem 7"}},
         {false, {}},
         // The comma in the comment splits it and pushes the offset one column on.
-        {false, {"Mem 9", "0007.100000", "0007.100000", "LSB", "Normal", "Split Off", "club",
-                 " net", "00.0000"}},
+        {false,
+         {"Mem 9", "0007.100000", "0007.100000", "LSB", "Normal", "Split Off", "club", " net",
+          "00.0000"}},
         {true, {"Mem 10", "0145.500000", "", "USB"}},
         {true, {""}},
         {false, {"Mem 11", "0100.000000", "-0005.000000"}},
@@ -202,7 +209,10 @@ TEST_F(ChannelFileTest, AByteOrderMarkDoesNotHideTheFirstTick)
 TEST_F(ChannelFileTest, AFrequencyThatIsNotANumberFailsAndKeepsTheList)
 {
     list.replaceAll(fullReadRows());
-    struct Case { std::string file, message; };
+    struct Case
+    {
+        std::string file, message;
+    };
     std::string longText(200, 'A');
     for (const Case& c : std::vector<Case>{
              {"false,Mem 1,0145.500000,abc\r\n", "'abc' is not a valid floating point value"},
@@ -320,7 +330,8 @@ TEST_F(ChannelFileTest, SelectFileSetsTheBoxesAndLoadsFromTheChosenFolder)
 
     state.basename = makeBasename(boxes->name, boxes->ext);
     loadChannelFile(list, state, ui);
-    EXPECT_EQ(list.rows(), (std::vector<ChannelRow>{{true, {"Mem 1", "0145.500000", "0145.500000"}}}));
+    EXPECT_EQ(list.rows(),
+              (std::vector<ChannelRow>{{true, {"Mem 1", "0145.500000", "0145.500000"}}}));
 
     // Cancelling changes nothing in the state; the caller then reloads the boxes' file.
     ui.openAnswers.push_back(std::nullopt);
@@ -332,11 +343,13 @@ TEST(ChannelFileName, BoxesFromTheChosenName)
 {
     ProgramState state;
     FakeUi ui;
-    struct Case { const char* path, *name, *ext; };
-    for (const Case& c : {Case{"/data/notes.doc", "notes", ".doc"},
-                          Case{"/data/a.txt.txt", "a.txt", ".txt"},
-                          Case{"/data/README", "README", ""},
-                          Case{"/data/.hidden", "", ".hidden"}}) {
+    struct Case
+    {
+        const char *path, *name, *ext;
+    };
+    for (const Case& c :
+         {Case{"/data/notes.doc", "notes", ".doc"}, Case{"/data/a.txt.txt", "a.txt", ".txt"},
+          Case{"/data/README", "README", ""}, Case{"/data/.hidden", "", ".hidden"}}) {
         ui.openAnswers.push_back(c.path);
         std::optional<FileBoxes> boxes = chooseChannelFile(state, ui);
         ASSERT_TRUE(boxes) << c.path;

@@ -23,7 +23,8 @@ void writeBytes(const std::string& path, const std::string& bytes)
 }
 
 // Runs the test inside its own folder, since "names.txt" is read from the current one.
-class InFolder {
+class InFolder
+{
 public:
     explicit InFolder(const std::filesystem::path& dir) : m_old(std::filesystem::current_path())
     {
