@@ -1,0 +1,251 @@
+// The radio on a real pseudo-terminal, reached the way the program reaches a serial port.
+
+#include "sim/PtyRadio.h"
+
+#include "tests/sim/PtyClient.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+using namespace memvane::sim;
+using namespace memvane::test;
+
+namespace {
+
+std::string frame(const std::string& bodyHex, const std::string& to = "58")
+{
+    return fromHex("FEFE" + to + "E0" + bodyHex + "FD");
+}
+
+const std::string OK = "FEFEE058FBFD";
+const std::string NG = "FEFEE058FAFD";
+
+// Sends a frame and collects echo plus `replyBytes` bytes of answer.
+std::string ask(PtyClient& client, const std::string& bodyHex, std::size_t replyBytes)
+{
+    std::string f = frame(bodyHex);
+    client.write(f);
+    return toHex(client.readUntil(f.size() + replyBytes));
+}
+
+double cpuSeconds()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+TEST(PtyRadio, EchoesThenAnswersAndLogs)
+{
+    TempDir dir;
+    PtyRadioOptions o;
+    o.logPath = dir.file("frames.log");
+    PtyRadio radio(o);
+    ASSERT_EQ(radio.slavePath().rfind("/dev/pts/", 0), 0u) << radio.slavePath();
+    PtyClient client(radio.slavePath());
+
+    EXPECT_EQ(ask(client, "08", 6), "FEFE58E008FD" + OK);
+    EXPECT_EQ(ask(client, "0700", 6), "FEFE58E00700FD" + OK);
+    EXPECT_EQ(ask(client, "03", 11), "FEFE58E003FD" "FEFEE058030050191400FD");
+    // A frame for another radio is echoed by the line, and nobody answers.
+    client.write(frame("08", "4E"));
+    EXPECT_EQ(toHex(client.readFor(100ms)), "FEFE4EE008FD");
+
+    const std::vector<std::string> expected = {"FEFE58E008FD", "FEFE58E00700FD", "FEFE58E003FD",
+                                               "FEFE4EE008FD"};
+    ASSERT_TRUE(radio.waitForFrames(4, 3s));
+    EXPECT_EQ(radio.frameLog(), expected);
+    std::ifstream log(o.logPath);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(log, l);)
+        lines.push_back(l);
+    EXPECT_EQ(lines, expected);
+
+    radio.clearFrameLog();
+    EXPECT_TRUE(radio.frameLog().empty());
+}
+
+TEST(PtyRadio, AnswersWithinTheProgramsWait)
+{
+    // The program's exchange: purge, write, sleep 45 ms, take what is there.
+    PtyRadio radio;
+    PtyClient client(radio.slavePath());
+    for (const char* body : {"08", "080012", "0700", "03", "0C", "04"}) {
+        client.purge();
+        client.write(frame(body));
+        std::this_thread::sleep_for(45ms);
+        std::string got = toHex(client.readNow());
+        EXPECT_EQ(got.rfind(toHex(frame(body)), 0), 0u) << body << ": " << got;
+        EXPECT_EQ(got.substr(got.size() - 2), "FD") << body << ": complete answer, " << got;
+        EXPECT_NE(got.find("FEFEE058"), std::string::npos) << body << ": " << got;
+    }
+}
+
+TEST(PtyRadio, FramesInPiecesAndNoiseFromTheClient)
+{
+    PtyRadio radio;
+    PtyClient client(radio.slavePath());
+    std::string noisy = fromHex("0013") + frame("0701");
+    std::string echo;
+    for (char c : noisy) {
+        client.write(std::string(1, c));
+        echo += client.readUntil(1);
+    }
+    EXPECT_EQ(toHex(echo), toHex(noisy)) << "every byte comes back, noise too";
+    EXPECT_EQ(toHex(client.readUntil(6)), OK);
+    EXPECT_TRUE(radio.withModel([](RadioModel& m) { return m.currentVfo() == Vfo::B; }));
+}
+
+TEST(PtyRadio, SilenceRefusalLateAndGarbage)
+{
+    PtyRadio radio;
+    PtyClient client(radio.slavePath());
+
+    radio.setSilent(true);
+    client.write(frame("08"));
+    EXPECT_EQ(toHex(client.readFor(150ms)), "FEFE58E008FD") << "echo only";
+    radio.setSilent(false);
+
+    radio.refuse({fromHex("0F01"), 0, -1});
+    EXPECT_EQ(ask(client, "0F01", 6), "FEFE58E00F01FD" + NG);
+    EXPECT_EQ(ask(client, "0F00", 6), "FEFE58E00F00FD" + OK);
+    radio.clearRefusals();
+    EXPECT_EQ(ask(client, "0F01", 6), "FEFE58E00F01FD" + OK);
+
+    radio.setLateMs(400);
+    client.purge();
+    client.write(frame("0700"));
+    std::this_thread::sleep_for(45ms);
+    EXPECT_EQ(toHex(client.readNow()), "FEFE58E00700FD") << "nothing but the echo in time";
+    EXPECT_EQ(toHex(client.readUntil(6, 5s)), OK) << "the answer comes later";
+    radio.setLateMs(0);
+
+    radio.setGarbage(true);
+    EXPECT_EQ(ask(client, "08", PtyRadio::kGarbage.size() + 6),
+              "FEFE58E008FD" + toHex(PtyRadio::kGarbage) + OK);
+    radio.setGarbage(false);
+}
+
+TEST(PtyRadio, Broadcasts)
+{
+    PtyRadio radio;
+    PtyClient client(radio.slavePath());
+    radio.broadcastFrequency();
+    EXPECT_EQ(toHex(client.readUntil(11)), "FEFE0058000050191400FD");
+    radio.broadcastMode();
+    EXPECT_EQ(toHex(client.readUntil(8)), "FEFE0058010101FD");
+
+    radio.setTransceive(true);
+    EXPECT_EQ(ask(client, "050000504501", 6 + 11), "FEFE58E0050000504501FD" + OK +
+                                                       "FEFE0058000000504501FD");
+    radio.tune(145'550'000);
+    EXPECT_EQ(toHex(client.readUntil(11)), "FEFE0058000000554501FD");
+    radio.selectMode(kModeFm, kFilterNarrow);
+    EXPECT_EQ(toHex(client.readUntil(8)), "FEFE0058010502FD");
+    radio.send(fromHex("0102"));
+    EXPECT_EQ(toHex(client.readUntil(2)), "0102");
+}
+
+TEST(PtyRadio, HangUpAndReopen)
+{
+    TempDir dir;
+    PtyRadioOptions o;
+    o.linkPath = dir.file("radio");
+    PtyRadio radio(o);
+    EXPECT_EQ(std::filesystem::read_symlink(o.linkPath), radio.slavePath());
+    EXPECT_EQ(radio.portPath(), o.linkPath);
+    std::string first = radio.slavePath();
+    std::string reopened;
+    radio.setReopenCallback([&](const std::string& slave) { reopened = slave; });
+
+    {
+        PtyClient client(o.linkPath);
+        radio.hangUp(false);
+        EXPECT_TRUE(radio.hungUp());
+        EXPECT_TRUE(client.hungUp()) << "the client sees the line go";
+        EXPECT_EQ(radio.slavePath(), "");
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(o.linkPath)))
+            << "no link to a dead pty";
+        EXPECT_TRUE(reopened.empty());
+    }
+
+    radio.reopen();
+    EXPECT_FALSE(radio.hungUp());
+    EXPECT_EQ(reopened, radio.slavePath());
+    EXPECT_EQ(std::filesystem::read_symlink(o.linkPath), radio.slavePath());
+    {
+        PtyClient client(o.linkPath);
+        EXPECT_EQ(ask(client, "08", 6), "FEFE58E008FD" + OK);
+
+        radio.hangUp(true); // unplugged and plugged in again at once
+        EXPECT_TRUE(client.hungUp());
+    }
+    EXPECT_FALSE(radio.hungUp());
+    EXPECT_EQ(std::filesystem::read_symlink(o.linkPath), radio.slavePath());
+    PtyClient client(o.linkPath);
+    EXPECT_EQ(ask(client, "0700", 6), "FEFE58E00700FD" + OK);
+    (void)first;
+}
+
+TEST(PtyRadio, LinkIsOursOnly)
+{
+    TempDir dir;
+    PtyRadioOptions o;
+    o.linkPath = dir.file("radio");
+    {
+        PtyRadio radio(o);
+        EXPECT_TRUE(std::filesystem::is_symlink(o.linkPath));
+    }
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(o.linkPath)))
+        << "removed with the radio";
+
+    std::ofstream(o.linkPath) << "precious\n";
+    EXPECT_THROW(PtyRadio{o}, std::system_error) << "a regular file is never replaced";
+    std::ifstream in(o.linkPath);
+    std::string text;
+    std::getline(in, text);
+    EXPECT_EQ(text, "precious");
+
+    PtyRadioOptions badLog;
+    badLog.logPath = dir.file("no-such-folder/frames.log");
+    EXPECT_THROW(PtyRadio{badLog}, std::system_error);
+}
+
+TEST(PtyRadio, MemoryWriteCallback)
+{
+    PtyRadio radio;
+    std::atomic<int> writes{0};
+    radio.setMemoryWriteCallback([&] { ++writes; });
+    PtyClient client(radio.slavePath());
+    EXPECT_EQ(ask(client, "080033", 6), "FEFE58E0080033FD" + OK);
+    EXPECT_EQ(writes.load(), 0);
+    EXPECT_EQ(ask(client, "09", 6), "FEFE58E009FD" + OK);
+    EXPECT_TRUE(eventually([&] { return writes.load() == 1; }));
+    EXPECT_TRUE(radio.withModel([](RadioModel& m) { return m.memory(33).has_value(); }));
+}
+
+TEST(PtyRadio, IdleRadioDoesNotSpin)
+{
+    // Hang guard against a busy loop: a radio with nobody attached, one with a client, and one
+    // hung up must all sleep in poll(). Half a second of idling may cost a few ms of CPU, not
+    // hundreds.
+    PtyRadio idle;
+    PtyRadio attached;
+    PtyClient client(attached.slavePath());
+    PtyRadio hung;
+    hung.hangUp(false);
+    {
+        PtyClient gone(idle.slavePath()); // a client that came and went
+    }
+    double before = cpuSeconds();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LT(cpuSeconds() - before, 0.2);
+}
