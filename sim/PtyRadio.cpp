@@ -205,13 +205,14 @@ void PtyRadio::run()
                     // Stays hung up; hungUp() tells the caller.
                 }
             }
+            // The callback has run by the time hangUp()/reopen() return.
+            if (onReopen)
+                onReopen(slave);
             {
                 std::lock_guard lock(m_mutex);
                 ++m_requestsDone;
             }
             m_changed.notify_all();
-            if (onReopen)
-                onReopen(slave);
             continue;
         }
 

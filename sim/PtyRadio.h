@@ -91,7 +91,8 @@ public:
 
     // Called on the radio thread after a command frame that wrote a memory.
     void setMemoryWriteCallback(std::function<void()> callback);
-    // Called on the radio thread after reopen() with the new slave path.
+    // Called on the radio thread after a reopen with the new slave path, before hangUp(true) or
+    // reopen() return.
     void setReopenCallback(std::function<void(const std::string& slave)> callback);
 
     std::uint64_t droppedBytes() const;

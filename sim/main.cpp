@@ -334,14 +334,6 @@ int main(int argc, char** argv)
     radio->setMemoryWriteCallback([saveFd] { poke(saveFd); });
     radio->setReopenCallback([reopenFd](const std::string&) { poke(reopenFd); });
 
-    Advert advert;
-    auto advertise = [&] {
-        std::string slave = radio->slavePath();
-        advert.update({opt.radio.linkPath.empty() ? slave : opt.radio.linkPath, slave});
-        std::cout << slave << std::endl;
-    };
-    advertise();
-
     auto save = [&] {
         if (opt.memories.empty())
             return;
@@ -353,6 +345,16 @@ int main(int argc, char** argv)
     };
     if (!opt.memories.empty() && !std::filesystem::exists(opt.memories))
         save();
+
+    // The printed path tells a caller that everything is ready.
+    Advert advert;
+    auto advertise = [&] {
+        std::string slave = radio->slavePath();
+        advert.update({opt.radio.linkPath.empty() ? slave : opt.radio.linkPath, slave});
+        std::cout << slave << std::endl;
+    };
+    advertise();
+
 
     bool stdinOpen = true;
     std::string input;
