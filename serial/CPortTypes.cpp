@@ -1,0 +1,174 @@
+#include "serial/CPortTypes.h"
+
+#include <cstddef>
+
+namespace memvane {
+
+namespace {
+
+const char* const kBaudTexts[BaudRateCount] = {
+    "Custom", "110",   "300",   "600",   "1200",   "2400",   "4800",   "9600",
+    "14400",  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
+const std::uint32_t kBaudValues[BaudRateCount] = {0,     110,   300,   600,    1200,   2400,
+                                                  4800,  9600,  14400, 19200,  38400,  56000,
+                                                  57600, 115200, 128000, 256000};
+const char* const kStopTexts[StopBitsCount] = {"1", "1.5", "2"};
+const char* const kDataTexts[DataBitsCount] = {"5", "6", "7", "8"};
+const char* const kParityTexts[ParityCount] = {"None", "Odd", "Even", "Mark", "Space"};
+const char* const kDTRTexts[DTRCount] = {"Disable", "Enable", "Handshake"};
+const char* const kRTSTexts[RTSCount] = {"Disable", "Enable", "Handshake", "Toggle"};
+const char* const kFlowTexts[FlowControlCount] = {"Hardware", "Software", "None", "Custom"};
+
+// Device bit of each TComEvent, TComSignal and TComError, in declaration order.
+const std::uint32_t kEventBits[10] = {EV_RXCHAR, EV_TXEMPTY, EV_RXFLAG, EV_RING, EV_BREAK,
+                                      EV_CTS,    EV_DSR,     EV_ERR,    EV_RLSD, EV_RX80FULL};
+const std::uint32_t kSignalBits[4] = {MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON};
+const std::uint32_t kErrorBits[8] = {CE_FRAME, CE_RXPARITY, CE_OVERRUN, CE_BREAK,
+                                     CE_IOE,   CE_MODE,     CE_RXOVER,  CE_TXFULL};
+
+bool sameText(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<unsigned char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<unsigned char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+template <typename E, int N>
+E fromText(std::string_view text, const char* const (&table)[N], E fallback)
+{
+    for (int i = 0; i < N; ++i) {
+        if (sameText(text, table[i]))
+            return static_cast<E>(i);
+    }
+    return fallback;
+}
+
+template <int N>
+const char* textOf(int ordinal, const char* const (&table)[N])
+{
+    return ordinal >= 0 && ordinal < N ? table[ordinal] : "";
+}
+
+} // namespace
+
+const char* BaudRateToStr(TBaudRate v) { return textOf(v, kBaudTexts); }
+const char* StopBitsToStr(TStopBits v) { return textOf(v, kStopTexts); }
+const char* DataBitsToStr(TDataBits v) { return textOf(v, kDataTexts); }
+const char* ParityToStr(TParityBits v) { return textOf(v, kParityTexts); }
+const char* DTRToStr(TDTRFlowControl v) { return textOf(v, kDTRTexts); }
+const char* RTSToStr(TRTSFlowControl v) { return textOf(v, kRTSTexts); }
+const char* FlowControlToStr(TFlowControl v) { return textOf(v, kFlowTexts); }
+
+TBaudRate StrToBaudRate(std::string_view text, TBaudRate fallback)
+{
+    return fromText(text, kBaudTexts, fallback);
+}
+TStopBits StrToStopBits(std::string_view text, TStopBits fallback)
+{
+    return fromText(text, kStopTexts, fallback);
+}
+TDataBits StrToDataBits(std::string_view text, TDataBits fallback)
+{
+    return fromText(text, kDataTexts, fallback);
+}
+TParityBits StrToParity(std::string_view text, TParityBits fallback)
+{
+    return fromText(text, kParityTexts, fallback);
+}
+TDTRFlowControl StrToDTR(std::string_view text, TDTRFlowControl fallback)
+{
+    return fromText(text, kDTRTexts, fallback);
+}
+TRTSFlowControl StrToRTS(std::string_view text, TRTSFlowControl fallback)
+{
+    return fromText(text, kRTSTexts, fallback);
+}
+TFlowControl StrToFlowControl(std::string_view text, TFlowControl fallback)
+{
+    return fromText(text, kFlowTexts, fallback);
+}
+
+std::uint32_t BaudRateToInt(TBaudRate v)
+{
+    return v >= 0 && v < BaudRateCount ? kBaudValues[v] : 0;
+}
+std::uint8_t StopBitsToCode(TStopBits v) { return static_cast<std::uint8_t>(v); }
+std::uint8_t DataBitsToSize(TDataBits v) { return static_cast<std::uint8_t>(5 + v); }
+std::uint8_t ParityToCode(TParityBits v) { return static_cast<std::uint8_t>(v); }
+std::uint32_t DTRToFlags(TDTRFlowControl v) { return static_cast<std::uint32_t>(v) << 4; }
+std::uint32_t RTSToFlags(TRTSFlowControl v) { return static_cast<std::uint32_t>(v) << 12; }
+
+std::uint32_t EventsToMask(TComEvents events)
+{
+    std::uint32_t mask = 0;
+    for (int i = 0; i < 10; ++i) {
+        if (events.Contains(static_cast<TComEvent>(i)))
+            mask |= kEventBits[i];
+    }
+    return mask;
+}
+
+TComEvents MaskToEvents(std::uint32_t mask)
+{
+    TComEvents events;
+    for (int i = 0; i < 10; ++i) {
+        if (mask & kEventBits[i])
+            events.Include(static_cast<TComEvent>(i));
+    }
+    return events;
+}
+
+TComSignals ModemStatusToSignals(std::uint32_t status)
+{
+    TComSignals signals;
+    for (int i = 0; i < 4; ++i) {
+        if (status & kSignalBits[i])
+            signals.Include(static_cast<TComSignal>(i));
+    }
+    return signals;
+}
+
+std::uint32_t SignalsToModemStatus(TComSignals signals)
+{
+    std::uint32_t status = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (signals.Contains(static_cast<TComSignal>(i)))
+            status |= kSignalBits[i];
+    }
+    return status;
+}
+
+TComErrors LineErrorsToErrors(std::uint32_t errors, bool parityChecked)
+{
+    TComErrors result;
+    for (int i = 0; i < 8; ++i) {
+        if (!(errors & kErrorBits[i]))
+            continue;
+        if (i == ceRxParity && !parityChecked)
+            continue;
+        result.Include(static_cast<TComError>(i));
+    }
+    return result;
+}
+
+std::uint32_t ErrorsToLineErrors(TComErrors errors)
+{
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (errors.Contains(static_cast<TComError>(i)))
+            bits |= kErrorBits[i];
+    }
+    return bits;
+}
+
+} // namespace memvane

@@ -1,0 +1,310 @@
+#include "serial/IniFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace memvane {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string trimBlanks(const std::string& s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<unsigned char>(a[i]);
+        auto y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<unsigned char>(y + 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// The name of a section header line, or nothing when the line is not one.
+std::optional<std::string> sectionName(const std::string& line)
+{
+    std::size_t b = 0;
+    while (b < line.size() && isBlank(line[b]))
+        ++b;
+    if (b >= line.size() || line[b] != '[')
+        return std::nullopt;
+    std::size_t close = line.find(']', b + 1);
+    if (close == std::string::npos)
+        return std::nullopt;
+    return trimBlanks(line.substr(b + 1, close - b - 1));
+}
+
+bool isComment(const std::string& line)
+{
+    std::size_t b = 0;
+    while (b < line.size() && isBlank(line[b]))
+        ++b;
+    return b < line.size() && (line[b] == ';' || line[b] == '#');
+}
+
+std::string systemError(const std::string& what, const std::string& path, int err)
+{
+    return what + " " + path + ": " + std::strerror(err);
+}
+
+bool hasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+
+class FdCloser {
+public:
+    explicit FdCloser(int fd) : m_fd(fd) {}
+    ~FdCloser()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int release()
+    {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+IniFile::IniFile(std::string path) : m_path(std::move(path)) {}
+
+void IniFile::load()
+{
+    if (m_loaded)
+        return;
+    m_lines.clear();
+    int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            m_loaded = true; // a missing file reads as empty and is created by Flush
+            return;
+        }
+        throw std::runtime_error(systemError("cannot read", m_path, errno));
+    }
+    FdCloser closer(fd);
+    std::string content;
+    char buf[8192];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw std::runtime_error(systemError("cannot read", m_path, errno));
+        }
+        if (n == 0)
+            break;
+        content.append(buf, static_cast<std::size_t>(n));
+    }
+    std::size_t pos = 0;
+    while (pos < content.size()) {
+        std::size_t nl = content.find('\n', pos);
+        Line line;
+        if (nl == std::string::npos) {
+            line.text = content.substr(pos);
+            pos = content.size();
+        } else {
+            line.text = content.substr(pos, nl - pos);
+            line.eol = "\n";
+            pos = nl + 1;
+        }
+        if (!line.eol.empty() && !line.text.empty() && line.text.back() == '\r') {
+            line.text.pop_back();
+            line.eol = "\r\n";
+        }
+        m_lines.push_back(std::move(line));
+    }
+    m_loaded = true;
+}
+
+std::optional<IniFile::Location> IniFile::find(const std::string& section,
+                                               const std::string& key) const
+{
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        auto name = sectionName(m_lines[i].text);
+        if (!name || !sameName(*name, section))
+            continue;
+        Location loc{i, m_lines.size(), std::nullopt};
+        for (std::size_t j = i + 1; j < m_lines.size(); ++j) {
+            const std::string& text = m_lines[j].text;
+            if (sectionName(text)) {
+                loc.end = j;
+                break;
+            }
+            if (loc.key || isComment(text))
+                continue;
+            std::size_t eq = text.find('=');
+            if (eq != std::string::npos && sameName(trimBlanks(text.substr(0, eq)), key))
+                loc.key = j;
+        }
+        return loc;
+    }
+    return std::nullopt;
+}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key,
+                                const std::string& fallback)
+{
+    load();
+    auto loc = find(section, key);
+    if (!loc || !loc->key)
+        return fallback;
+    const std::string& text = m_lines[*loc->key].text;
+    std::string value = trimBlanks(text.substr(text.find('=') + 1));
+    if (value.size() > MaxValueLength)
+        value.resize(MaxValueLength);
+    return value;
+}
+
+bool IniFile::SectionExists(const std::string& section)
+{
+    load();
+    return find(section, std::string()).has_value();
+}
+
+std::string IniFile::newline() const
+{
+    // New lines follow the file's own convention.
+    for (const Line& l : m_lines) {
+        if (!l.eol.empty())
+            return l.eol;
+    }
+    return "\n";
+}
+
+void IniFile::WriteString(const std::string& section, const std::string& key,
+                          const std::string& value)
+{
+    if (hasLineBreak(section) || section.find(']') != std::string::npos)
+        throw std::invalid_argument("invalid section name '" + section + "'");
+    std::string k = trimBlanks(key);
+    if (k.empty() || hasLineBreak(key) || key.find('=') != std::string::npos || k[0] == '[' ||
+        k[0] == ';' || k[0] == '#')
+        throw std::invalid_argument("invalid key '" + key + "'");
+    if (hasLineBreak(value))
+        throw std::invalid_argument("a value for '" + key + "' spans more than one line");
+    load();
+    const std::string nl = newline();
+    auto loc = find(section, key);
+    if (loc && loc->key) {
+        Line& line = m_lines[*loc->key];
+        std::string updated = line.text.substr(0, line.text.find('=') + 1) + value;
+        if (updated != line.text) {
+            line.text = std::move(updated);
+            m_dirty = true;
+        }
+        return;
+    }
+    if (loc) {
+        // After the section's last non-blank line, so blank lines before the next section stay
+        // where they are.
+        std::size_t at = loc->end;
+        while (at > loc->sectionLine + 1 && trimBlanks(m_lines[at - 1].text).empty())
+            --at;
+        if (m_lines[at - 1].eol.empty())
+            m_lines[at - 1].eol = nl;
+        m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), Line{k + "=" + value, nl});
+        m_dirty = true;
+        return;
+    }
+    if (!m_lines.empty() && m_lines.back().eol.empty())
+        m_lines.back().eol = nl;
+    m_lines.push_back(Line{"[" + section + "]", nl});
+    m_lines.push_back(Line{k + "=" + value, nl});
+    m_dirty = true;
+}
+
+void IniFile::Flush()
+{
+    if (!m_dirty)
+        return;
+    std::string content;
+    for (const Line& l : m_lines)
+        content += l.text + l.eol;
+
+    // Write through a symbolic link to the file it names, rather than replacing the link.
+    std::string target = m_path;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(target, ec)) {
+        auto resolved = std::filesystem::weakly_canonical(target, ec);
+        if (!ec)
+            target = resolved.string();
+    }
+    std::filesystem::path targetPath(target);
+    std::string dir = targetPath.has_parent_path() ? targetPath.parent_path().string() : ".";
+
+    struct stat existing{};
+    bool exists = ::stat(target.c_str(), &existing) == 0;
+
+    std::random_device rd;
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = (std::filesystem::path(dir) /
+                ("." + targetPath.filename().string() + ".tmp" + std::to_string(rd())))
+                   .string();
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            throw std::runtime_error(systemError("cannot write", target, errno));
+    }
+    if (fd < 0)
+        throw std::runtime_error(systemError("cannot write", target, EEXIST));
+    FdCloser closer(fd);
+    auto fail = [&](int err) {
+        ::close(closer.release());
+        ::unlink(temp.c_str());
+        throw std::runtime_error(systemError("cannot write", target, err));
+    };
+    if (exists)
+        ::fchmod(fd, existing.st_mode & 07777);
+    std::size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0)
+        fail(errno);
+    if (::close(closer.release()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        throw std::runtime_error(systemError("cannot write", target, err));
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        throw std::runtime_error(systemError("cannot write", target, err));
+    }
+    m_dirty = false;
+}
+
+} // namespace memvane

@@ -1,0 +1,211 @@
+#include "serial/MainThreadQueue.h"
+
+#include "core/ExceptionHandler.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QThread>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace memvane::mainthread {
+
+namespace {
+
+const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 401);
+
+struct SyncCall {
+    std::function<void()> fn;
+    bool done = false;
+    std::exception_ptr error;
+};
+
+struct Entry {
+    SyncCall* sync = nullptr;     // a worker waits for it
+    std::function<void()> posted; // nobody waits
+};
+
+struct Queue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Entry> entries;
+    QObject* waker = nullptr;
+    bool wakePending = false;
+    std::thread::id attachedThread;
+};
+
+// Never destroyed: a worker may still call in while static objects are torn down at exit.
+Queue& queue()
+{
+    static Queue* q = new Queue;
+    return *q;
+}
+
+class Waker : public QObject {
+public:
+    ~Waker() override
+    {
+        Queue& q = queue();
+        std::lock_guard lock(q.mutex);
+        if (q.waker == this) {
+            q.waker = nullptr;
+            q.wakePending = false;
+        }
+    }
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != kWakeEvent)
+            return QObject::event(e);
+        {
+            std::lock_guard lock(queue().mutex);
+            queue().wakePending = false;
+        }
+        Drain();
+        return true;
+    }
+};
+
+bool onMainThread()
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        return QThread::currentThread() == app->thread();
+    std::lock_guard lock(queue().mutex);
+    return std::this_thread::get_id() == queue().attachedThread;
+}
+
+// Caller holds the lock.
+void wakeLocked(Queue& q)
+{
+    q.changed.notify_all();
+    if (q.waker && !q.wakePending) {
+        q.wakePending = true;
+        QCoreApplication::postEvent(q.waker, new QEvent(kWakeEvent));
+    }
+}
+
+void runSyncCall(Queue& q, SyncCall* call, std::unique_lock<std::mutex>& lock)
+{
+    lock.unlock();
+    try {
+        call->fn();
+    } catch (...) {
+        call->error = std::current_exception();
+    }
+    lock.lock();
+    call->done = true;
+    q.changed.notify_all();
+}
+
+void runPosted(std::function<void()>& fn)
+{
+    try {
+        fn();
+    } catch (const std::exception& e) {
+        HandleApplicationException(e);
+    } catch (...) {
+        HandleApplicationException(std::runtime_error("Unknown error"));
+    }
+}
+
+} // namespace
+
+bool IsMainThread() { return onMainThread(); }
+
+void Attach()
+{
+    Queue& q = queue();
+    QCoreApplication* app = QCoreApplication::instance();
+    std::lock_guard lock(q.mutex);
+    if (q.attachedThread == std::thread::id())
+        q.attachedThread = std::this_thread::get_id();
+    if (!app || q.waker)
+        return;
+    auto* waker = new Waker;
+    if (QThread::currentThread() == app->thread())
+        waker->setParent(app); // goes away with the application
+    else
+        waker->moveToThread(app->thread());
+    q.waker = waker;
+    if (!q.entries.empty())
+        wakeLocked(q);
+}
+
+std::exception_ptr RunSync(std::function<void()> fn)
+{
+    if (onMainThread()) {
+        try {
+            fn();
+        } catch (...) {
+            return std::current_exception();
+        }
+        return nullptr;
+    }
+    Queue& q = queue();
+    SyncCall call;
+    call.fn = std::move(fn);
+    std::unique_lock lock(q.mutex);
+    q.entries.push_back(Entry{&call, {}});
+    wakeLocked(q);
+    q.changed.wait(lock, [&] { return call.done; });
+    return call.error;
+}
+
+void Post(std::function<void()> fn)
+{
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
+    q.entries.push_back(Entry{nullptr, std::move(fn)});
+    wakeLocked(q);
+}
+
+void Drain()
+{
+    Queue& q = queue();
+    std::unique_lock lock(q.mutex);
+    while (!q.entries.empty()) {
+        Entry e = std::move(q.entries.front());
+        q.entries.pop_front();
+        if (e.sync) {
+            runSyncCall(q, e.sync, lock);
+        } else {
+            lock.unlock();
+            runPosted(e.posted);
+            lock.lock();
+        }
+    }
+}
+
+void ServiceUntil(const std::function<bool()>& done)
+{
+    Queue& q = queue();
+    std::unique_lock lock(q.mutex);
+    for (;;) {
+        if (done())
+            return;
+        auto it = q.entries.begin();
+        while (it != q.entries.end() && !it->sync)
+            ++it;
+        if (it != q.entries.end()) {
+            SyncCall* call = it->sync;
+            q.entries.erase(it);
+            runSyncCall(q, call, lock);
+            continue;
+        }
+        q.changed.wait(lock);
+    }
+}
+
+void Notify()
+{
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
+    q.changed.notify_all();
+}
+
+} // namespace memvane::mainthread

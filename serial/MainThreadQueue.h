@@ -1,0 +1,45 @@
+#pragma once
+// Calls from a worker thread into the main (user-interface) thread.
+//
+// A worker puts a callable on the queue; a small QObject living in the main thread is woken
+// through Qt's event loop and runs the queued calls there. So a call runs only where the main
+// thread services its events (its idle loop, QCoreApplication::processEvents(), a modal dialog),
+// never in the middle of main-thread code that does not. RunSync blocks the worker until its
+// call has run; Post does not wait.
+//
+// A main thread that must wait for a worker (the serial port's Close) uses ServiceUntil, which
+// keeps running queued synchronous calls while it waits, so it cannot deadlock against a worker
+// blocked in RunSync. Without a QCoreApplication the calls run only in Drain / ServiceUntil.
+
+#include <exception>
+#include <functional>
+
+namespace memvane::mainthread {
+
+// Makes sure the wake-up object exists; call once from the main thread (the port's constructor
+// does). Harmless to call again.
+void Attach();
+
+// True on the thread that services the queue (the QCoreApplication's thread; without an
+// application, the thread that called Attach first).
+bool IsMainThread();
+
+// Runs `fn` on the main thread and waits until it has run. Returns what it threw, if anything.
+// Called on the main thread itself, it runs `fn` at once.
+std::exception_ptr RunSync(std::function<void()> fn);
+
+// Queues `fn` for the main thread and returns at once. Exceptions it throws go to the
+// application's exception handler.
+void Post(std::function<void()> fn);
+
+// Main thread: runs every call queued so far (synchronous and posted).
+void Drain();
+
+// Main thread: runs queued synchronous calls until `done()` is true. `done` is evaluated under
+// the queue's lock after every wake-up; a worker that changes its answer calls Notify().
+void ServiceUntil(const std::function<bool()>& done);
+
+// Wakes ServiceUntil so it evaluates `done` again.
+void Notify();
+
+} // namespace memvane::mainthread
