@@ -57,7 +57,8 @@ std::optional<std::uint64_t> parseMhz(std::string_view text, std::uint64_t maxHz
 {
     std::size_t dot = text.find('.');
     std::string_view whole = text.substr(0, dot);
-    std::string_view frac = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+    std::string_view frac =
+        dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
     auto digits = [](std::string_view s) {
         for (char c : s) {
             if (c < '0' || c > '9')
@@ -82,7 +83,8 @@ std::string formatMhz(std::uint64_t hz, int decimals)
 {
     std::string frac = std::to_string(hz % 1'000'000);
     frac.insert(0, 6 - frac.size(), '0');
-    return std::to_string(hz / 1'000'000) + "." + frac.substr(0, static_cast<std::size_t>(decimals));
+    return std::to_string(hz / 1'000'000) + "." +
+           frac.substr(0, static_cast<std::size_t>(decimals));
 }
 
 MemoryMap parseMemories(const std::string& text, const std::string& sourceName)
@@ -188,7 +190,9 @@ std::string formatMemories(const MemoryMap& memories)
         return formatMhz(s.hz) + " " + modeName(s.mode) + " " + filterName(s.filter);
     };
     for (const auto& [loc, m] : memories) {
-        const char* duplex = m.duplex == Duplex::Off ? "off" : m.duplex == Duplex::Minus ? "-" : "+";
+        const char* duplex = m.duplex == Duplex::Off     ? "off"
+                             : m.duplex == Duplex::Minus ? "-"
+                                                         : "+";
         out += memoryName(loc) + " " + setting(m.receive) + " " + setting(m.transmit) + " " +
                (m.split ? "on" : "off") + " " + duplex + " " + formatMhz(m.offsetHz, 4) + "\n";
     }

@@ -28,7 +28,8 @@ namespace memvane::sim {
 
 using MemoryMap = std::map<int, Memory>;
 
-class MemoryFileError : public std::runtime_error {
+class MemoryFileError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };

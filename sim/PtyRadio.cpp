@@ -130,7 +130,9 @@ void PtyRadio::closePty()
 void PtyRadio::makeLink(const std::string& slave)
 {
     const std::string& link = m_options.linkPath;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         errno = EEXIST;
         throwErrno("will not replace " + link + " (not a symbolic link)");

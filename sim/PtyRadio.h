@@ -35,14 +35,16 @@
 
 namespace memvane::sim {
 
-struct PtyRadioOptions {
+struct PtyRadioOptions
+{
     std::uint8_t address = 0x58;
     int delayMs = 5;      // reply delay: well inside the program's 45 ms wait
     std::string linkPath; // symlink to the slave, made at start, removed at the end
     std::string logPath;  // file that gets every frame received as a hex text line
 };
 
-class PtyRadio {
+class PtyRadio
+{
 public:
     // Throws std::system_error when the pty, the link or the log file cannot be made.
     explicit PtyRadio(const PtyRadioOptions& options = {});
@@ -70,9 +72,9 @@ public:
 
     // Faults.
     void setDelayMs(int ms);
-    void setLateMs(int ms);     // > 0: every reply comes this late; 0: on time
-    void setSilent(bool on);    // switched off: echo only, no answer, nothing carried out
-    void setGarbage(bool on);   // noise bytes before every reply
+    void setLateMs(int ms);   // > 0: every reply comes this late; 0: on time
+    void setSilent(bool on);  // switched off: echo only, no answer, nothing carried out
+    void setGarbage(bool on); // noise bytes before every reply
     void refuse(Refusal refusal);
     void clearRefusals();
     // Closes the master; with reopen a new pty replaces it at once. Returns when done.
@@ -103,7 +105,8 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    struct Pending {
+    struct Pending
+    {
         Clock::time_point due;
         std::string bytes;
     };

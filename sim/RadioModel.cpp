@@ -9,7 +9,7 @@ namespace memvane::sim {
 namespace {
 
 constexpr std::array<const char*, 8> kSpecialNames = {"1A", "1B", "2A", "2B",
-                                                       "3A", "3B", "C1", "C2"};
+                                                      "3A", "3B", "C1", "C2"};
 
 // Command bytes.
 constexpr std::uint8_t kReadFrequency = 0x03;
@@ -25,8 +25,14 @@ constexpr std::uint8_t kSplitDuplex = 0x0F;
 
 } // namespace
 
-bool validMode(std::uint8_t mode) { return mode <= kModeWfm; }
-bool validFilter(std::uint8_t filter) { return filter >= kFilterNormal && filter <= kFilterWide; }
+bool validMode(std::uint8_t mode)
+{
+    return mode <= kModeWfm;
+}
+bool validFilter(std::uint8_t filter)
+{
+    return filter >= kFilterNormal && filter <= kFilterWide;
+}
 
 std::string memoryName(int number)
 {
@@ -152,8 +158,14 @@ std::string RadioModel::reply(const Frame& to, std::uint8_t command, std::string
     return Frame{to.from, m_address, command, std::string(data)}.bytes();
 }
 
-std::string RadioModel::ok(const Frame& to) const { return reply(to, kOk); }
-std::string RadioModel::ng(const Frame& to) const { return reply(to, kNg); }
+std::string RadioModel::ok(const Frame& to) const
+{
+    return reply(to, kOk);
+}
+std::string RadioModel::ng(const Frame& to) const
+{
+    return reply(to, kNg);
+}
 
 void RadioModel::recall()
 {

@@ -59,14 +59,16 @@ std::optional<int> memoryNumber(std::string_view name);
 enum class Vfo : std::uint8_t { A, B };
 enum class Duplex : std::uint8_t { Off, Minus, Plus };
 
-struct Setting {
+struct Setting
+{
     std::uint64_t hz = 0;
     std::uint8_t mode = kModeUsb;
     std::uint8_t filter = kFilterNormal;
     bool operator==(const Setting&) const = default;
 };
 
-struct Memory {
+struct Memory
+{
     Setting receive;  // the VFO that was current at the write
     Setting transmit; // the other VFO: where the radio transmits with split on
     bool split = false;
@@ -78,13 +80,15 @@ struct Memory {
 // Refuse a command (answer NG, do nothing) whose command byte and first data bytes start with
 // `prefix` (raw bytes: "\x0A" is every memory to VFO, "\x0F\x01" only split on), optionally only
 // while memory `memory` is selected, for `count` frames (-1: until cleared).
-struct Refusal {
+struct Refusal
+{
     std::string prefix;
     int memory = 0;
     int count = -1;
 };
 
-class RadioModel {
+class RadioModel
+{
 public:
     explicit RadioModel(std::uint8_t address = 0x58);
 

@@ -76,8 +76,8 @@ std::vector<Frame> FrameParser::feed(std::string_view bytes)
         if (b == kPreamble) {
             // Extra preamble bytes are allowed; an FE after the addresses began means the
             // frame in progress was cut short (a collision) and a new one starts.
-            bool onlyPreamble = m_buffer.find_first_not_of(static_cast<char>(kPreamble)) ==
-                                std::string::npos;
+            bool onlyPreamble =
+                m_buffer.find_first_not_of(static_cast<char>(kPreamble)) == std::string::npos;
             if (!onlyPreamble)
                 m_buffer.clear();
             if (m_buffer.size() < 2)

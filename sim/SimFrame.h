@@ -23,7 +23,8 @@ inline constexpr std::uint8_t kNg = 0xFA;
 inline constexpr std::uint8_t kBroadcastAddress = 0x00;
 inline constexpr std::uint8_t kControllerAddress = 0xE0;
 
-struct Frame {
+struct Frame
+{
     std::uint8_t to = 0;
     std::uint8_t from = 0;
     std::uint8_t command = 0;
@@ -41,7 +42,8 @@ std::string toHex(std::string_view bytes);
 std::string fromHex(std::string_view text);
 
 // Collects frames from a byte stream. Keeps an unfinished frame between calls.
-class FrameParser {
+class FrameParser
+{
 public:
     // Frames longer than this are noise (a real command is at most a dozen bytes).
     static constexpr std::size_t kMaxFrameLength = 64;

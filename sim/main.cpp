@@ -78,7 +78,8 @@ While running, the file $XDG_RUNTIME_DIR/memvane-radio/<pid> (or /tmp/memvane-ra
 lists the device paths of this radio, one per line, for port lists. Removed at exit.
 )";
 
-struct Options {
+struct Options
+{
     PtyRadioOptions radio;
     std::string memories;
     bool silent = false;
@@ -96,7 +97,8 @@ struct Options {
 
 int parseMs(const std::string& option, const std::string& text)
 {
-    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 6 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         usageError(option + " needs a number of milliseconds, not '" + text + "'");
     return std::stoi(text);
 }
@@ -161,7 +163,8 @@ Options parseArgs(int argc, char** argv)
 }
 
 // The advertisement file for port lists; see the header comment.
-class Advert {
+class Advert
+{
 public:
     Advert()
     {
@@ -173,7 +176,9 @@ public:
         if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
             return;
         // In /tmp anyone could have made the folder first: use it only if it is ours.
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
             return;
         m_path = (dir / std::to_string(::getpid())).string();
@@ -338,7 +343,8 @@ int main(int argc, char** argv)
         if (opt.memories.empty())
             return;
         try {
-            saveMemories(opt.memories, radio->withModel([](RadioModel& m) { return memoriesOf(m); }));
+            saveMemories(opt.memories,
+                         radio->withModel([](RadioModel& m) { return memoriesOf(m); }));
         } catch (const MemoryFileError& e) {
             std::cerr << "memvane-radio: " << e.what() << "\n";
         }
@@ -355,11 +361,12 @@ int main(int argc, char** argv)
     };
     advertise();
 
-
     bool stdinOpen = true;
     std::string input;
     for (bool running = true; running;) {
-        pollfd fds[4] = {{sigFd, POLLIN, 0}, {saveFd, POLLIN, 0}, {reopenFd, POLLIN, 0},
+        pollfd fds[4] = {{sigFd, POLLIN, 0},
+                         {saveFd, POLLIN, 0},
+                         {reopenFd, POLLIN, 0},
                          {STDIN_FILENO, POLLIN, 0}};
         int n = ::poll(fds, stdinOpen ? 4 : 3, -1);
         if (n < 0) {

@@ -24,7 +24,8 @@ namespace memvane::test {
 
 using namespace std::chrono_literals;
 
-class PtyClient {
+class PtyClient
+{
 public:
     explicit PtyClient(const std::string& path)
     {
@@ -117,7 +118,8 @@ private:
 };
 
 // A child process with a pipe on its stdin and its stdout.
-class Child {
+class Child
+{
 public:
     Child(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {})
     {
@@ -165,7 +167,10 @@ public:
     }
 
     pid_t pid() const { return m_pid; }
-    void input(const std::string& text) { [[maybe_unused]] auto n = ::write(m_in, text.data(), text.size()); }
+    void input(const std::string& text)
+    {
+        [[maybe_unused]] auto n = ::write(m_in, text.data(), text.size());
+    }
     void closeInput()
     {
         ::close(m_in);

@@ -72,12 +72,13 @@ TEST(MemoryFile, FormatThenParseKeepsEveryField)
 
 TEST(MemoryFile, HandWrittenLines)
 {
-    auto m = parseMemories("# comment\n"
-                           "\n"
-                           "  12\t145.5 fm normal 145.5 FM NORMAL OFF off 0.6\r\n"
-                           "c1 7.05 LSB Wide 7.05 LSB Wide on off 0\n"
-                           "12 433.5 FM Normal 433.5 FM Normal off + 1.6\n", // replaces the first 12
-                           "hand");
+    auto m =
+        parseMemories("# comment\n"
+                      "\n"
+                      "  12\t145.5 fm normal 145.5 FM NORMAL OFF off 0.6\r\n"
+                      "c1 7.05 LSB Wide 7.05 LSB Wide on off 0\n"
+                      "12 433.5 FM Normal 433.5 FM Normal off + 1.6\n", // replaces the first 12
+                      "hand");
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m.at(12).receive.hz, 433'500'000u);
     EXPECT_EQ(m.at(12).duplex, Duplex::Plus);
@@ -88,7 +89,8 @@ TEST(MemoryFile, HandWrittenLines)
 
 TEST(MemoryFile, BadLinesNameFileLineAndField)
 {
-    struct Row {
+    struct Row
+    {
         const char* line;
         const char* message;
     };

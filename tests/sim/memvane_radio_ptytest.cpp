@@ -67,9 +67,9 @@ TEST(MemvaneRadio, LinkMemoriesLogAdvertAndCleanExit)
         EXPECT_EQ(ask(client, "0700", 6), "FEFEE058FBFD");
         EXPECT_EQ(ask(client, "080103", 6), "FEFEE058FBFD");
         EXPECT_EQ(ask(client, "09", 6), "FEFEE058FBFD");
-        EXPECT_TRUE(eventually([&] { return slurp(memories).find("\n2B 14.195000 USB Normal") !=
-                                            std::string::npos; }))
-            << slurp(memories);
+        EXPECT_TRUE(eventually([&] {
+            return slurp(memories).find("\n2B 14.195000 USB Normal") != std::string::npos;
+        })) << slurp(memories);
     }
 
     ::kill(radio.pid(), SIGTERM);
@@ -164,7 +164,8 @@ TEST(MemvaneRadio, CommandsOnStandardInput)
         radio.input("m CW Narrow\n");
         EXPECT_EQ(toHex(client.readUntil(8)), "FEFE0058010302FD");
         radio.input("b\n");
-        EXPECT_EQ(toHex(client.readUntil(19)), "FEFE0058000000100700FD" "FEFE0058010302FD");
+        EXPECT_EQ(toHex(client.readUntil(19)), "FEFE0058000000100700FD"
+                                               "FEFE0058010302FD");
         radio.input("nonsense\n");
         radio.input("hangup\n");
         EXPECT_TRUE(client.hungUp());

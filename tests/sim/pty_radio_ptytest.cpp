@@ -54,7 +54,8 @@ TEST(PtyRadio, EchoesThenAnswersAndLogs)
 
     EXPECT_EQ(ask(client, "08", 6), "FEFE58E008FD" + OK);
     EXPECT_EQ(ask(client, "0700", 6), "FEFE58E00700FD" + OK);
-    EXPECT_EQ(ask(client, "03", 11), "FEFE58E003FD" "FEFEE058030050191400FD");
+    EXPECT_EQ(ask(client, "03", 11), "FEFE58E003FD"
+                                     "FEFEE058030050191400FD");
     // A frame for another radio is echoed by the line, and nobody answers.
     client.write(frame("08", "4E"));
     EXPECT_EQ(toHex(client.readFor(100ms)), "FEFE4EE008FD");
@@ -144,8 +145,8 @@ TEST(PtyRadio, Broadcasts)
     EXPECT_EQ(toHex(client.readUntil(8)), "FEFE0058010101FD");
 
     radio.setTransceive(true);
-    EXPECT_EQ(ask(client, "050000504501", 6 + 11), "FEFE58E0050000504501FD" + OK +
-                                                       "FEFE0058000000504501FD");
+    EXPECT_EQ(ask(client, "050000504501", 6 + 11),
+              "FEFE58E0050000504501FD" + OK + "FEFE0058000000504501FD");
     radio.tune(145'550'000);
     EXPECT_EQ(toHex(client.readUntil(11)), "FEFE0058000000554501FD");
     radio.selectMode(kModeFm, kFilterNarrow);

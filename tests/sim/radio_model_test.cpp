@@ -11,7 +11,8 @@ namespace {
 std::string ask(RadioModel& radio, const std::string& body, std::uint8_t to = 0x58,
                 std::uint8_t from = 0xE0)
 {
-    std::string frame = fromHex("FEFE") + std::string{static_cast<char>(to), static_cast<char>(from)} +
+    std::string frame = fromHex("FEFE") +
+                        std::string{static_cast<char>(to), static_cast<char>(from)} +
                         fromHex(body) + fromHex("FD");
     return toHex(radio.receive(frame));
 }
@@ -32,11 +33,12 @@ Memory memoryOf(std::uint64_t rx, std::uint64_t tx, std::uint8_t mode = kModeFm,
 
 TEST(RadioModel, CommandTable)
 {
-    struct Row {
+    struct Row
+    {
         const char* body;
         std::string reply;
     };
-    // A fresh radio: VFO A current, 14.195 MHz USB Normal; memory 5 filled.
+    // One radio through all rows: each row runs on the state the rows above left.
     const Row rows[] = {
         {"08", OK},
         {"080005", OK},
@@ -44,24 +46,24 @@ TEST(RadioModel, CommandTable)
         {"080099", OK},
         {"080100", OK},
         {"080107", OK},
-        {"0812", OK},           // one byte: memories below 100
-        {"080000", NG},         // no memory 0
-        {"080108", NG},         // past C2
-        {"080200", NG},         // hundreds digit 2
-        {"08001A", NG},         // not BCD
-        {"08000001", NG},       // too long
+        {"0812", OK},     // one byte: memories below 100
+        {"080000", NG},   // no memory 0
+        {"080108", NG},   // past C2
+        {"080200", NG},   // hundreds digit 2
+        {"08001A", NG},   // not BCD
+        {"08000001", NG}, // too long
         {"0700", OK},
         {"0701", OK},
-        {"07", OK},             // VFO mode
+        {"07", OK}, // VFO mode
         {"0702", NG},
         {"050000504501", OK},
-        {"0500005045", NG},     // four bytes
-        {"0500005A4501", NG},   // bad nibble
+        {"0500005045", NG},   // four bytes
+        {"0500005A4501", NG}, // bad nibble
         {"060502", OK},
-        {"0605", OK},           // default filter
+        {"0605", OK}, // default filter
         {"060601", OK},
-        {"060701", NG},         // no mode 7
-        {"060500", NG},         // no filter 0
+        {"060701", NG}, // no mode 7
+        {"060500", NG}, // no filter 0
         {"060504", NG},
         {"0F00", OK},
         {"0F01", OK},
@@ -72,11 +74,11 @@ TEST(RadioModel, CommandTable)
         {"0F", NG},
         {"09", OK},
         {"0900", NG},
-        {"03", "FEFEE05803" "0000504501" "FD"}, // after 05 above: VFO A 145.5
-        {"04", "FEFEE05804" "0601" "FD"},
-        {"0C", "FEFEE0580C" "006000" "FD"},
+        {"03", "FEFEE058030000504501FD"}, // VFO B (current since 07 01) got 145.5 MHz
+        {"04", "FEFEE058040601FD"},       // and WFM Normal
+        {"0C", "FEFEE0580C006000FD"},
         {"0300", NG},
-        {"1900", NG},           // not an IC-706 command here
+        {"1900", NG}, // not an IC-706 command here
         {"02", NG},
     };
     RadioModel radio;
@@ -89,19 +91,20 @@ TEST(RadioModel, CommandTable)
 TEST(RadioModel, DataRepliesCarryTheCodings)
 {
     RadioModel radio;
-    struct Row {
+    struct Row
+    {
         const char* set;
         const char* read;
         std::string reply;
     };
     const Row rows[] = {
-        {"050000504501", "03", "FEFEE058030000504501FD"},   // 145.5 MHz
-        {"050000100700", "03", "FEFEE058030000100700FD"},   // 7.1 MHz
-        {"050000009612", "03", "FEFEE058030000009612FD"},   // 1296 MHz
-        {"057856341200", "03", "FEFEE058037856341200FD"},   // 12.345678 MHz, 1 Hz digits
-        {"060001", "04", "FEFEE058040001FD"},               // LSB Normal
-        {"060402", "04", "FEFEE058040402FD"},               // RTTY Narrow
-        {"060603", "04", "FEFEE058040603FD"},               // WFM Wide
+        {"050000504501", "03", "FEFEE058030000504501FD"}, // 145.5 MHz
+        {"050000100700", "03", "FEFEE058030000100700FD"}, // 7.1 MHz
+        {"050000009612", "03", "FEFEE058030000009612FD"}, // 1296 MHz
+        {"057856341200", "03", "FEFEE058037856341200FD"}, // 12.345678 MHz, 1 Hz digits
+        {"060001", "04", "FEFEE058040001FD"},             // LSB Normal
+        {"060402", "04", "FEFEE058040402FD"},             // RTTY Narrow
+        {"060603", "04", "FEFEE058040603FD"},             // WFM Wide
     };
     for (const auto& row : rows) {
         ASSERT_EQ(ask(radio, row.set), OK) << row.set;
@@ -217,14 +220,16 @@ TEST(RadioModel, MemoryToVfo)
 TEST(RadioModel, SplitAndDuplexExcludeEachOther)
 {
     RadioModel radio;
-    struct Row {
+    struct Row
+    {
         const char* body;
         bool split;
         Duplex duplex;
     };
     const Row rows[] = {
-        {"0F12", false, Duplex::Plus},  {"0F01", true, Duplex::Off},  {"0F11", false, Duplex::Minus},
-        {"0F00", false, Duplex::Minus}, {"0F10", false, Duplex::Off}, {"0F01", true, Duplex::Off},
+        {"0F12", false, Duplex::Plus},  {"0F01", true, Duplex::Off},
+        {"0F11", false, Duplex::Minus}, {"0F00", false, Duplex::Minus},
+        {"0F10", false, Duplex::Off},   {"0F01", true, Duplex::Off},
         {"0F10", true, Duplex::Off},    {"0F00", false, Duplex::Off},
     };
     for (const auto& row : rows) {
@@ -291,8 +296,8 @@ TEST(RadioModel, ReceiveTakesPiecesAndNoise)
     std::string line = fromHex("0055FEFE58E0");
     EXPECT_EQ(radio.receive(line), "");
     EXPECT_EQ(toHex(radio.receive(fromHex("0700FDFE"))), OK);
-    EXPECT_EQ(toHex(radio.receive(fromHex("FE58E003FDFEFE58E004FD"))),
-              "FEFEE058030050191400FD" "FEFEE058040101FD");
+    EXPECT_EQ(toHex(radio.receive(fromHex("FE58E003FDFEFE58E004FD"))), "FEFEE058030050191400FD"
+                                                                       "FEFEE058040101FD");
 }
 
 TEST(RadioModel, MemoryNames)

@@ -30,7 +30,8 @@ std::string findInPath(const std::string& name)
     return {};
 }
 
-struct Result {
+struct Result
+{
     int status = -1;
     std::vector<std::string> lines;
 };

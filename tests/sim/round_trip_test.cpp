@@ -17,8 +17,8 @@ using namespace memvane::sim;
 
 namespace {
 
-const std::array<std::string, 9> kModeNames = {"LSB", "USB", "AM", "CW", "RTTY", "FM", "Wide FM",
-                                               "",    ""};
+const std::array<std::string, 9> kModeNames = {"LSB", "USB",     "AM", "CW", "RTTY",
+                                               "FM",  "Wide FM", "",   ""};
 const std::array<std::string, 8> kFilterNames = {"", "Normal", "Narrow", "Wide", "", "", "", ""};
 const std::map<std::string, std::string> kSplitCodes = {{"Split Off", "00"},
                                                         {"Split On", "01"},
@@ -26,14 +26,16 @@ const std::map<std::string, std::string> kSplitCodes = {{"Split Off", "00"},
                                                         {"Duplex --", "11"},
                                                         {"Duplex +", "12"}};
 
-struct NoReply : std::runtime_error {
+struct NoReply : std::runtime_error
+{
     NoReply() : std::runtime_error("no reply") {}
 };
 
 // One command exchange as the program does it: the received text is the echo plus the answer;
 // the expected text is searched as text; a refusal counts as an error and yields nothing; no
 // usable answer aborts.
-class Line {
+class Line
+{
 public:
     explicit Line(RadioModel& radio) : m_radio(radio) {}
 
@@ -61,7 +63,8 @@ private:
     RadioModel& m_radio;
 };
 
-struct Row {
+struct Row
+{
     std::string loc; // "Mem 12", "Mem 1A"
     std::string freqA, freqB, mode, filter, split;
     std::string offset; // read only
@@ -88,7 +91,10 @@ int locationNumber(const std::string& loc)
     return *n;
 }
 
-std::string locationBytes(int n) { return bcdByte(n / 100) + bcdByte(n % 100); }
+std::string locationBytes(int n)
+{
+    return bcdByte(n / 100) + bcdByte(n % 100);
+}
 
 // "0145.500000" -> "0000504501": pairs at 10-11, 8-9, 6-7, 3-4, 1-2.
 std::string freqBytes(const std::string& text)
@@ -113,10 +119,10 @@ void writeRow(Line& line, const Row& row)
     std::string a = freqBytes(row.freqA), b = freqBytes(row.freqB);
     std::string mf = codeOf(kModeNames, row.mode) + codeOf(kFilterNames, row.filter);
     std::string ss = kSplitCodes.at(row.split);
-    const std::string script[24] = {
-        "08",       "08" + loc, "0700", "05" + a,  "09",       "06" + mf, "0F00", "09",
-        "0F10",     "09",       "0701", "05" + b,  "09",       "06" + mf, "0F00", "09",
-        "0F10",     "09",       "08",   "06" + mf, "0F00",     "09",      "0F" + ss, "09"};
+    const std::string script[24] = {"08",   "08" + loc, "0700", "05" + a, "09",      "06" + mf,
+                                    "0F00", "09",       "0F10", "09",     "0701",    "05" + b,
+                                    "09",   "06" + mf,  "0F00", "09",     "0F10",    "09",
+                                    "08",   "06" + mf,  "0F00", "09",     "0F" + ss, "09"};
     for (const auto& body : script)
         line.exchange(body, "FB");
 }
@@ -263,7 +269,7 @@ TEST(RoundTrip, EveryModeAndFilterComesBack)
     for (std::size_t mode = 0; mode <= 6; ++mode) {
         for (std::size_t filter = 1; filter <= 3; ++filter, ++n) {
             Row row{"Mem " + std::to_string(n), "0028.500000", "0028.500000", kModeNames[mode],
-                    kFilterNames[filter], "Duplex Off", "00.6000"};
+                    kFilterNames[filter],       "Duplex Off",  "00.6000"};
             writeRow(line, row);
             EXPECT_EQ(readMemory(line, n, row.loc), row);
         }
@@ -275,7 +281,8 @@ TEST(RoundTrip, WrittenMemoryHoldsTheSplitDuplexCode)
 {
     RadioModel radio;
     Line line(radio);
-    struct Case {
+    struct Case
+    {
         const char* text;
         bool split;
         Duplex duplex;

@@ -27,7 +27,8 @@ TEST(SimFrame, HexTextBothWays)
 
 TEST(SimFrame, BcdBytes)
 {
-    struct Row {
+    struct Row
+    {
         int value;
         std::uint8_t byte;
     };
@@ -57,7 +58,8 @@ TEST(SimFrame, FrequencyBytesLeastSignificantFirst)
 TEST(SimFrame, BroadcastFrames)
 {
     EXPECT_EQ(toHex(frequencyBroadcast(0x58, 145'500'000)), "FEFE0058000000504501FD");
-    EXPECT_EQ(toHex(modeBroadcast(0x58, 0x05, 0x02)), "FEFE00580105" "02FD");
+    EXPECT_EQ(toHex(modeBroadcast(0x58, 0x05, 0x02)), "FEFE00580105"
+                                                      "02FD");
 }
 
 TEST(FrameParser, WholeFrame)
@@ -74,7 +76,9 @@ TEST(FrameParser, WholeFrame)
 
 TEST(FrameParser, FramesSplitAcrossCalls)
 {
-    std::string line = fromHex("FEFE58E008FD" "FEFE58E0050000504501FD" "FEFE58E003FD");
+    std::string line = fromHex("FEFE58E008FD"
+                               "FEFE58E0050000504501FD"
+                               "FEFE58E003FD");
     // Every possible split point, and byte by byte.
     for (std::size_t cut = 0; cut <= line.size(); ++cut) {
         FrameParser p;
@@ -96,13 +100,15 @@ TEST(FrameParser, FramesSplitAcrossCalls)
 
 TEST(FrameParser, NoiseIsSkipped)
 {
-    struct Row {
+    struct Row
+    {
         const char* name;
         const char* input;
         std::vector<std::string> frames;
     };
     const Row rows[] = {
-        {"noise before and between", "0013FD55FEFE58E008FD77FE00FEFE58E003FD",
+        {"noise before and between",
+         "0013FD55FEFE58E008FD77FE00FEFE58E003FD",
          {"FEFE58E008FD", "FEFE58E003FD"}},
         {"extra preamble bytes", "FEFEFEFE58E008FD", {"FEFE58E008FD"}},
         {"a lone FE is not a preamble", "FE58E008FDFEFE58E003FD", {"FEFE58E003FD"}},
