@@ -6,6 +6,10 @@
 
 int main(int argc, char** argv)
 {
+    // The build lists the tests (gtest_discover_tests) without CTest's environment and often
+    // without a display; offscreen then, unless the caller chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QLocale::setDefault(QLocale::c());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
