@@ -403,6 +403,7 @@ TCustomComPort::TCustomComPort(std::string name, std::shared_ptr<TComBackend> ba
 
 TCustomComPort::~TCustomComPort()
 {
+    *m_alive = false;
     try {
         Close();
     } catch (...) {
@@ -416,6 +417,26 @@ TCustomComPort::~TCustomComPort()
     }
     FReadAsyncPtr.reset();
     FWriteAsyncPtr.reset();
+    // Moved out first: a listener may unregister itself while it is told.
+    auto listeners = std::move(m_freeNotify);
+    for (auto& listener : listeners)
+        listener.second();
+}
+
+void TCustomComPort::FreeNotification(const void* key, std::function<void()> onDestroy)
+{
+    for (auto& listener : m_freeNotify) {
+        if (listener.first == key) {
+            listener.second = std::move(onDestroy);
+            return;
+        }
+    }
+    m_freeNotify.emplace_back(key, std::move(onDestroy));
+}
+
+void TCustomComPort::RemoveFreeNotification(const void* key)
+{
+    std::erase_if(m_freeNotify, [key](const auto& listener) { return listener.first == key; });
 }
 
 void TCustomComPort::raise(int code, int err) const { throw EComPort(code, err, FPort); }
@@ -1099,12 +1120,15 @@ void TCustomComPort::receiveHandling()
 {
     if (FInputCountNotSupported)
         return;
+    std::shared_ptr<bool> alive = m_alive;
     int Count = InputCount();
     if (Count > 0) {
         forLinks([this](TComLink& l) {
             if (l.OnRx)
                 l.OnRx(this, true);
         });
+        if (!*alive)
+            return;
     }
     if (Count > 0 && (!FTriggersOnRxChar || FHasLink)) {
         std::unique_ptr<char[]> buf;
@@ -1117,15 +1141,23 @@ void TCustomComPort::receiveHandling()
             if (OnRxBuf)
                 OnRxBuf(this, buf.get(), got);
         };
-        forLinks([&](TComLink& l) {
-            if (!l.OnRxBuf)
-                return;
+        std::vector<TComLink*> links = FLinks;
+        for (TComLink* l : links) {
+            if (!l->OnRxBuf)
+                continue;
             if (!taken)
                 take();
-            l.OnRxBuf(this, buf.get(), got);
-        });
-        if (!taken && !FTriggersOnRxChar)
+            if (!*alive)
+                return;
+            l->OnRxBuf(this, buf.get(), got);
+            if (!*alive)
+                return;
+        }
+        if (!taken && !FTriggersOnRxChar) {
             take();
+            if (!*alive)
+                return;
+        }
         if (taken)
             Count = 0;
     }
@@ -1135,13 +1167,21 @@ void TCustomComPort::receiveHandling()
 
 void TCustomComPort::HandleEvents(TComEvents Events)
 {
+    // Every handler may close or even destroy the port; stop touching it once it is gone.
+    std::shared_ptr<bool> alive = m_alive;
+    auto gone = [&] { return !*alive; };
     if (Events.Contains(evError)) {
         TComErrors errors = LastErrors();
         if (!errors.Empty() && OnError)
             OnError(this, errors);
+        if (gone())
+            return;
     }
-    if (Events.Contains(evRxChar))
+    if (Events.Contains(evRxChar)) {
         receiveHandling();
+        if (gone())
+            return;
+    }
     if (Events.Contains(evTxEmpty)) {
         forLinks([this](TComLink& l) {
             if (l.OnTx)
@@ -1153,9 +1193,14 @@ void TCustomComPort::HandleEvents(TComEvents Events)
         });
         if (OnTxEmpty)
             OnTxEmpty(this);
+        if (gone())
+            return;
     }
-    if (Events.Contains(evBreak) && OnBreak)
+    if (Events.Contains(evBreak) && OnBreak) {
         OnBreak(this);
+        if (gone())
+            return;
+    }
     if (Events.Contains(evRing)) {
         forLinks([this](TComLink& l) {
             if (l.OnRing)
@@ -1163,6 +1208,8 @@ void TCustomComPort::HandleEvents(TComEvents Events)
         });
         if (OnRing)
             OnRing(this);
+        if (gone())
+            return;
     }
     auto signal = [this](TComSignal which, TComLinkFlagEvent TComLink::*slot,
                          TComSignalEvent& own) {
@@ -1174,10 +1221,16 @@ void TCustomComPort::HandleEvents(TComEvents Events)
         if (own)
             own(this, on);
     };
-    if (Events.Contains(evCTS))
+    if (Events.Contains(evCTS)) {
         signal(csCTS, &TComLink::OnCTSChange, OnCTSChange);
-    if (Events.Contains(evDSR))
+        if (gone())
+            return;
+    }
+    if (Events.Contains(evDSR)) {
         signal(csDSR, &TComLink::OnDSRChange, OnDSRChange);
+        if (gone())
+            return;
+    }
     if (Events.Contains(evRxFlag)) {
         forLinks([this](TComLink& l) {
             if (l.OnRxFlag)
@@ -1185,9 +1238,14 @@ void TCustomComPort::HandleEvents(TComEvents Events)
         });
         if (OnRxFlag)
             OnRxFlag(this);
+        if (gone())
+            return;
     }
-    if (Events.Contains(evRLSD))
+    if (Events.Contains(evRLSD)) {
         signal(csRLSD, &TComLink::OnRLSDChange, OnRLSDChange);
+        if (gone())
+            return;
+    }
     if (Events.Contains(evRx80Full) && OnRx80Full)
         OnRx80Full(this);
 }

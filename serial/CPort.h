@@ -362,6 +362,13 @@ public:
     void StoreSettings(TStoreType StoreType, const std::string& StoreTo);
     void LoadSettings(TStoreType StoreType, const std::string& LoadFrom);
 
+    // Runs the setup dialog on this port (serial/ShowSetupDialog.cpp).
+    void ShowSetupDialog();
+    // `onDestroy` runs when the port is destroyed, so a control bound to it can forget it.
+    // `key` names the listener: a second call replaces it, RemoveFreeNotification drops it.
+    void FreeNotification(const void* key, std::function<void()> onDestroy);
+    void RemoveFreeNotification(const void* key);
+
     // Properties.
     std::string Port() const { return FPort; }
     void SetPort(const std::string& Value);
@@ -456,6 +463,9 @@ private:
 
     std::string FName;
     std::shared_ptr<TComBackend> m_backend;
+    // False once the destructor runs: a handler may destroy its own port, and the handling must
+    // not touch the port after that.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool FLoading = false;
 
     bool FInputCountNotSupported = false;
@@ -490,6 +500,7 @@ private:
     bool FOverlapped = true;
     std::unique_ptr<TCPortAsync> FReadAsyncPtr;
     std::unique_ptr<TCPortAsync> FWriteAsyncPtr;
+    std::vector<std::pair<const void*, std::function<void()>>> m_freeNotify;
 };
 
 // The port as the main window owns it.

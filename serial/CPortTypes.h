@@ -164,7 +164,7 @@ constexpr std::uint32_t CLRBREAK = 9;
 std::uint32_t EventsToMask(TComEvents events);
 TComEvents MaskToEvents(std::uint32_t mask);
 TComSignals ModemStatusToSignals(std::uint32_t status);
-std::uint32_t SignalsToModemStatus(TComSignals signals);
+std::uint32_t SignalsToModemStatus(TComSignals Signals); // not "signals": a Qt keyword
 // The parity bit counts only when the port checks parity.
 TComErrors LineErrorsToErrors(std::uint32_t errors, bool parityChecked);
 std::uint32_t ErrorsToLineErrors(TComErrors errors);
