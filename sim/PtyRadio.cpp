@@ -45,6 +45,10 @@ PtyRadio::PtyRadio(const PtyRadioOptions& options) : m_options(options), m_model
                 std::fputc('\n', m_logFile);
                 std::fflush(m_logFile);
             }
+            if (m_hangUpAfter > 0 && --m_hangUpAfter == 0) {
+                m_requestHangUp = m_hangUpAfterReopen ? 2 : 1;
+                ++m_requests;
+            }
             m_changed.notify_all();
         });
         openPty();
@@ -211,8 +215,9 @@ void PtyRadio::run()
             if (onReopen)
                 onReopen(slave);
             {
+                // One hang-up serves every request made before it was carried out.
                 std::lock_guard lock(m_mutex);
-                ++m_requestsDone;
+                m_requestsDone = m_requests;
             }
             m_changed.notify_all();
             continue;
@@ -251,6 +256,7 @@ void PtyRadio::readMaster()
         std::string bytes(buf, static_cast<std::size_t>(n));
         writeMaster(bytes); // the shared line's echo, before anything the radio says
         std::function<void()> onWrite;
+        bool hangingUp = false;
         {
             std::lock_guard lock(m_mutex);
             auto writes = m_model.memoryWrites();
@@ -263,9 +269,14 @@ void PtyRadio::readMaster()
             }
             if (m_model.memoryWrites() != writes)
                 onWrite = m_onMemoryWrite;
+            hangingUp = m_requestHangUp != 0;
+            if (hangingUp)
+                m_pending.clear(); // the line is about to go: no answer to that frame
         }
         if (onWrite)
             onWrite();
+        if (hangingUp)
+            return;
     }
 }
 
@@ -399,6 +410,13 @@ void PtyRadio::reopen()
     wake();
     lock.lock();
     m_changed.wait(lock, [&] { return m_requestsDone >= ticket; });
+}
+
+void PtyRadio::hangUpAfter(std::size_t frames, bool reopen)
+{
+    std::lock_guard lock(m_mutex);
+    m_hangUpAfter = frames;
+    m_hangUpAfterReopen = reopen;
 }
 
 bool PtyRadio::hungUp() const

@@ -81,6 +81,10 @@ public:
     void hangUp(bool reopen = false);
     void reopen();
     bool hungUp() const;
+    // Hangs up by itself when the `frames`-th frame from now has arrived, before answering it
+    // (the line dies in the middle of an exchange); with reopen a new pty follows at once.
+    // 0 cancels.
+    void hangUpAfter(std::size_t frames, bool reopen = false);
 
     // Output on request.
     void send(const std::string& bytes); // raw bytes onto the line, now
@@ -134,6 +138,8 @@ private:
     bool m_hungUp = false;
     int m_requestHangUp = 0; // 1: hang up, 2: hang up and reopen, 3: reopen
     std::uint64_t m_requests = 0, m_requestsDone = 0;
+    std::size_t m_hangUpAfter = 0;
+    bool m_hangUpAfterReopen = false;
     std::uint64_t m_dropped = 0;
     std::function<void()> m_onMemoryWrite;
     std::function<void(const std::string&)> m_onReopen;

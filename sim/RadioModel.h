@@ -122,9 +122,9 @@ public:
     // What 03 and 04 report now; nullopt in memory mode on a blank memory.
     std::optional<Setting> operating() const;
 
-    // Front panel: turn the dial / press a mode key. Return the broadcasts they cause (with
-    // transceive on), so a caller can put them on the line. False-y (empty) in memory mode on a
-    // blank memory, where there is nothing to tune.
+    // Front panel: turn the dial / press a mode key. Returns the broadcasts this causes (with
+    // transceive on) for the caller to put on the line. Does nothing in memory mode on a blank
+    // memory (nothing to tune) or for values the radio does not have.
     std::string tune(std::uint64_t hz);
     std::string selectMode(std::uint8_t mode, std::uint8_t filter);
     // The two broadcast frames for the current operating frequency / mode (empty when none).

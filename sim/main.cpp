@@ -59,6 +59,8 @@ Faults:
                      selected. May be given more than once.
   --late-ms N        every answer comes N ms after the command (beyond the program's wait)
   --garbage          send noise bytes before every answer
+  --hangup-after N   hang up when the N-th frame arrives, before answering it, and open a new
+                     pty at once (the --link path follows it; the new path is printed)
   --help             this text
 
 Commands on standard input while running:
@@ -86,6 +88,7 @@ struct Options
     bool garbage = false;
     bool transceive = false;
     int lateMs = 0;
+    int hangUpAfter = 0;
     std::vector<Refusal> refusals;
 };
 
@@ -138,6 +141,8 @@ Options parseArgs(int argc, char** argv)
             o.garbage = true;
         } else if (a == "--late-ms") {
             o.lateMs = parseMs(a, value());
+        } else if (a == "--hangup-after") {
+            o.hangUpAfter = parseMs(a, value());
         } else if (a == "--refuse") {
             std::string v = value();
             Refusal r;
@@ -336,6 +341,8 @@ int main(int argc, char** argv)
     });
     radio->setLateMs(opt.lateMs);
     radio->setGarbage(opt.garbage);
+    if (opt.hangUpAfter > 0)
+        radio->hangUpAfter(static_cast<std::size_t>(opt.hangUpAfter), true);
     radio->setMemoryWriteCallback([saveFd] { poke(saveFd); });
     radio->setReopenCallback([reopenFd](const std::string&) { poke(reopenFd); });
 

@@ -194,6 +194,26 @@ TEST(MemvaneRadio, StandardInputAtEndKeepsRunning)
     EXPECT_EQ(radio.wait(), 0);
 }
 
+TEST(MemvaneRadio, HangUpAfterFrames)
+{
+    TempDir dir;
+    std::string link = dir.file("radio");
+    Child radio({kExe, "--link", link, "--hangup-after", "2"});
+    std::string first = radio.line();
+    ASSERT_FALSE(first.empty()) << radio.errors();
+    {
+        PtyClient client(link);
+        EXPECT_EQ(ask(client, "08", 6), "FEFEE058FBFD");
+        client.write(fromHex("FEFE58E003FD"));
+        EXPECT_TRUE(client.hungUp());
+    }
+    std::string second = radio.line();
+    EXPECT_EQ(second.rfind("/dev/pts/", 0), 0u) << "the new pty is printed";
+    EXPECT_EQ(fs::read_symlink(link), second);
+    PtyClient client(link);
+    EXPECT_EQ(ask(client, "0700", 6), "FEFEE058FBFD");
+}
+
 TEST(MemvaneRadio, UsageAndBadOptions)
 {
     {

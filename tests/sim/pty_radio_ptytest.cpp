@@ -196,6 +196,28 @@ TEST(PtyRadio, HangUpAndReopen)
     (void)first;
 }
 
+TEST(PtyRadio, HangUpInTheMiddleOfAnExchange)
+{
+    TempDir dir;
+    PtyRadioOptions o;
+    o.linkPath = dir.file("radio");
+    PtyRadio radio(o);
+    radio.hangUpAfter(3, true);
+    {
+        PtyClient client(o.linkPath);
+        EXPECT_EQ(ask(client, "08", 6), "FEFE58E008FD" + OK);
+        EXPECT_EQ(ask(client, "080012", 6), "FEFE58E0080012FD" + OK);
+        client.write(frame("09"));
+        EXPECT_TRUE(client.hungUp()) << "the line goes instead of the answer";
+    }
+    EXPECT_FALSE(radio.hungUp()) << "and comes back at once";
+    EXPECT_EQ(radio.frameLog().size(), 3u);
+    PtyClient client(o.linkPath);
+    EXPECT_EQ(ask(client, "0700", 6), "FEFE58E00700FD" + OK);
+    EXPECT_EQ(ask(client, "03", 11), "FEFE58E003FDFEFEE058030050191400FD")
+        << "nothing else hangs up: the count is used up";
+}
+
 TEST(PtyRadio, LinkIsOursOnly)
 {
     TempDir dir;
