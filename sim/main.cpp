@@ -363,7 +363,10 @@ int main(int argc, char** argv)
     Advert advert;
     auto advertise = [&] {
         std::string slave = radio->slavePath();
-        advert.update({opt.radio.linkPath.empty() ? slave : opt.radio.linkPath, slave});
+        if (opt.radio.linkPath.empty())
+            advert.update({slave});
+        else
+            advert.update({opt.radio.linkPath, slave});
         std::cout << slave << std::endl;
     };
     advertise();

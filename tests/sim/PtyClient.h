@@ -136,10 +136,18 @@ public:
         for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        std::vector<std::string> envStore;
-        for (char** e = environ; *e; ++e)
-            envStore.emplace_back(*e);
-        envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+        // The environment of the test, with the entries of extraEnv replacing those of the same
+        // name.
+        std::vector<std::string> envStore(extraEnv);
+        for (char** e = environ; *e; ++e) {
+            std::string entry(*e);
+            std::string name = entry.substr(0, entry.find('=') + 1);
+            bool replaced = false;
+            for (const auto& x : extraEnv)
+                replaced = replaced || x.rfind(name, 0) == 0;
+            if (!replaced)
+                envStore.push_back(entry);
+        }
         std::vector<char*> envp;
         for (auto& e : envStore)
             envp.push_back(e.data());

@@ -101,11 +101,17 @@ TEST(MemvaneRadio, MissingMemoriesFileIsCreated)
 {
     TempDir dir;
     std::string memories = dir.file("new.txt");
-    Child radio({kExe, "--memories", memories});
-    ASSERT_FALSE(radio.line().empty());
+    Child radio({kExe, "--memories", memories}, {"XDG_RUNTIME_DIR="});
+    std::string slave = radio.line();
+    ASSERT_FALSE(slave.empty());
     EXPECT_TRUE(fs::exists(memories));
+    // Without XDG_RUNTIME_DIR the port list finds the radio under /tmp.
+    std::string advert =
+        "/tmp/memvane-radio-" + std::to_string(::getuid()) + "/" + std::to_string(radio.pid());
+    EXPECT_EQ(slurp(advert), slave + "\n");
     ::kill(radio.pid(), SIGINT);
     EXPECT_EQ(radio.wait(), 0);
+    EXPECT_FALSE(fs::exists(advert));
     EXPECT_EQ(slurp(memories).rfind("# memvane-radio memories\n", 0), 0u);
 }
 
