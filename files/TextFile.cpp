@@ -201,8 +201,13 @@ void replaceFileContents(const std::string& path, std::string_view bytes)
 
     FileSizeSignalGuard signalGuard;
     TempFile temp(dir);
-    if (exists)
+    if (exists) {
+        // Keep the old file's permission bits, and its owner where that is allowed (root
+        // saving a user's file); for anyone else fchown fails harmlessly on their own file.
+        int chownResult = ::fchown(temp.fd(), st.st_uid, st.st_gid);
+        (void)chownResult;
         ::fchmod(temp.fd(), st.st_mode & 07777);
+    }
 
     const char* p = bytes.data();
     std::size_t left = bytes.size();

@@ -243,6 +243,7 @@ TEST_F(BadInput, ASaveKeepsModeAndFollowsLinks)
     std::string target = dir.file("list.txt");
     writeBytes(target, kPrevious);
     ::chmod(target.c_str(), 0640);
+    giveToNobody(target);
     fs::create_symlink(target, dir.file("link.txt"));
     ui.okCancelAnswers.push_back(true);
     ui.saveAnswers.push_back(dir.file("link.txt"));
@@ -254,6 +255,7 @@ TEST_F(BadInput, ASaveKeepsModeAndFollowsLinks)
     };
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(st.st_uid, runningAsRoot() ? test::kNobodyId : ::getuid());
     EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"link.txt", "list.txt"}));
 }
 
