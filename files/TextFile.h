@@ -19,8 +19,9 @@
 namespace memvane {
 
 // The largest file either loader accepts. A channel file of every memory the radio has is
-// under 10 KB; the bound keeps a wrong choice (a disk image, a log) from exhausting memory.
-inline constexpr std::size_t kMaxTextFileSize = 4u << 20;
+// under 10 KB, and a 100 000-row list about 7 MB; the bound keeps a wrong choice (a disk
+// image, a log) from exhausting memory.
+inline constexpr std::size_t kMaxTextFileSize = 32u << 20;
 
 // Reads a regular file whole. Throws EInOutError:
 //   "File not found" (missing), "File access denied" (no permission, a directory),

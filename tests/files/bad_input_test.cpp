@@ -123,7 +123,7 @@ TEST_F(BadInput, AFiftyMegabyteFileIsRefusedWithItsSize)
         big += line;
     writeBytes(dir.file("Default.txt"), big);
     EXPECT_EQ(loadError(),
-              "File too large: " + dir.file("Default.txt") + " (more than 4194304 bytes)");
+              "File too large: " + dir.file("Default.txt") + " (more than 33554432 bytes)");
     EXPECT_EQ(list.rows(), kRows);
 }
 
