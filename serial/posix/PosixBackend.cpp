@@ -282,12 +282,20 @@ public:
             }
             std::uint32_t found = 0;
             if (portEvents & EPOLLIN) {
-                if (wanted & EV_RXCHAR)
-                    found |= EV_RXCHAR;
+                // The terminal may wake us more than once for one arrival (and any wake-up
+                // reports bytes still queued), so an arrival is a queue that grew beyond what
+                // was there at the last report less what was read since.
+                std::lock_guard lock(m_mutex);
                 int queued = 0;
-                if ((wanted & EV_RX80FULL) && ::ioctl(m_fd, FIONREAD, &queued) == 0 &&
-                    static_cast<std::uint64_t>(queued) * 10 >= std::uint64_t(m_inQueue) * 8)
-                    found |= EV_RX80FULL;
+                if (::ioctl(m_fd, FIONREAD, &queued) == 0 &&
+                    static_cast<std::uint32_t>(queued) > m_rxBaseline) {
+                    m_rxBaseline = static_cast<std::uint32_t>(queued);
+                    if (wanted & EV_RXCHAR)
+                        found |= EV_RXCHAR;
+                    if ((wanted & EV_RX80FULL) &&
+                        static_cast<std::uint64_t>(queued) * 10 >= std::uint64_t(m_inQueue) * 8)
+                        found |= EV_RX80FULL;
+                }
             }
             found |= lineStatusEvents(wanted);
             if (found) {
@@ -337,7 +345,16 @@ public:
         std::optional<Clock::time_point> lastByte;
         char* out = static_cast<char*>(buffer);
         for (;;) {
-            ssize_t n = ::read(m_fd, out + count, static_cast<std::size_t>(size - count));
+            ssize_t n = 0;
+            int readError = 0;
+            {
+                std::lock_guard lock(m_mutex);
+                n = ::read(m_fd, out + count, static_cast<std::size_t>(size - count));
+                readError = errno;
+                if (n > 0)
+                    m_rxBaseline -= std::min<std::uint32_t>(m_rxBaseline, std::uint32_t(n));
+            }
+            errno = readError;
             if (n > 0) {
                 int got = static_cast<int>(n);
                 if (m_discardNull) {
@@ -441,8 +458,11 @@ public:
         }
         const bool in = flags & PURGE_RXCLEAR, out = flags & PURGE_TXCLEAR;
         if (in || out) {
+            std::lock_guard lock(m_mutex);
             if (::tcflush(m_fd, in && out ? TCIOFLUSH : in ? TCIFLUSH : TCOFLUSH) != 0)
                 return errno;
+            if (in)
+                m_rxBaseline = 0;
         }
         return 0;
     }
@@ -681,6 +701,7 @@ private:
     std::shared_ptr<PosixEvent> m_readAbort;
     std::shared_ptr<PosixEvent> m_writeAbort;
     TComTimeoutValues m_timeouts{kMaxDword, 0, 0, 0, 0};
+    std::uint32_t m_rxBaseline = 0; // queued bytes already reported, less those read since
     bool m_icountOk = false;
     serial_icounter_struct m_errCount{};
     serial_icounter_struct m_waitCount{};

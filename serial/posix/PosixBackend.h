@@ -13,7 +13,9 @@
 // (purge with the abort flags) and the device's closing signal, so no transfer outlives close().
 //
 // Line events: epoll in edge-triggered mode on the descriptor plus the caller's stop event.
-// Each arrival of bytes reports EV_RXCHAR once; bytes left in the queue do not report again. A
+// Each arrival of bytes reports EV_RXCHAR once; bytes left in the queue do not report again (the
+// device keeps count of what it reported and what was read since, because a terminal may wake
+// a waiter more than once per arrival, and every wake-up shows the queue as readable). A
 // hang-up (pty master closed, USB adapter pulled) fails the wait with EIO and never spins.
 // Break, line errors and modem-line changes are noticed through the driver's counters
 // (TIOCGICOUNT) when the wait wakes up for another reason; Linux offers no way to wait for them

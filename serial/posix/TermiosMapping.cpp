@@ -71,7 +71,9 @@ int PlanTermios(const TComDCB& dcb, const struct termios& current, TermiosPlan& 
     if (hardwareFlow)
         t.c_cflag |= CRTSCTS;
 
-    t.c_cc[VMIN] = 0;
+    // VMIN 1 on a non-blocking descriptor: an empty queue reads as EAGAIN, so a read of 0
+    // bytes can only mean the line hung up (with VMIN 0 both would read as 0).
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
     t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);

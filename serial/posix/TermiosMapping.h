@@ -3,7 +3,7 @@
 // translation is testable without a device.
 //
 // Raw mode always (no echo, no canonical input, no signals, no output processing, 8-bit clean),
-// CLOCAL | CREAD, VMIN = VTIME = 0 (timeouts are ours). Parity Mark/Space use CMSPAR; 1.5 stop
+// CLOCAL | CREAD, VMIN 1 and VTIME 0 on a non-blocking descriptor (timeouts are ours). Parity Mark/Space use CMSPAR; 1.5 stop
 // bits become CSTOPB (the UART sends 1.5 for five data bits). CRTSCTS when CTS output flow or
 // RTS handshake is asked for; IXON / IXOFF with VSTART / VSTOP for XON/XOFF. fParity turns on
 // INPCK (a byte with a parity error then reads as NUL). What termios cannot express is left to

@@ -84,7 +84,7 @@ TEST(TermiosMapping, RawEightBitLineFromTheDefaults)
     EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS), 0u);
     EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
     EXPECT_EQ(t.c_cflag & HUPCL, static_cast<tcflag_t>(HUPCL)); // left as it was
-    EXPECT_EQ(t.c_cc[VMIN], 0);
+    EXPECT_EQ(t.c_cc[VMIN], 1);
     EXPECT_EQ(t.c_cc[VTIME], 0);
     EXPECT_EQ(t.c_cc[VSTART], 17);
     EXPECT_EQ(t.c_cc[VSTOP], 19);
