@@ -107,28 +107,37 @@ void PtyRadio::openPty()
         ::cfsetospeed(&tio, B19200);
         ::tcsetattr(keeper, TCSANOW, &tio);
     }
+    if (!m_options.linkPath.empty()) {
+        try {
+            makeLink(name);
+        } catch (...) {
+            ::close(keeper);
+            ::close(master);
+            throw;
+        }
+    }
+    // Published only now: whoever sees the radio up finds the link pointing at it.
     m_master = master;
     m_keeper = keeper;
-    {
-        std::lock_guard lock(m_mutex);
-        m_slave = name;
-        m_hungUp = false;
-    }
-    if (!m_options.linkPath.empty())
-        makeLink(name);
+    std::lock_guard lock(m_mutex);
+    m_slave = name;
+    m_hungUp = false;
 }
 
 void PtyRadio::closePty()
 {
+    {
+        // Marked first: whoever sees the line go already finds the radio hung up.
+        std::lock_guard lock(m_mutex);
+        m_slave.clear();
+        m_hungUp = true;
+        m_pending.clear();
+    }
     if (m_keeper >= 0)
         ::close(m_keeper);
     if (m_master >= 0)
         ::close(m_master);
     m_keeper = m_master = -1;
-    std::lock_guard lock(m_mutex);
-    m_slave.clear();
-    m_hungUp = true;
-    m_pending.clear();
 }
 
 void PtyRadio::makeLink(const std::string& slave)

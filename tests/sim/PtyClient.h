@@ -101,16 +101,32 @@ public:
         return readNow();
     }
 
-    // True when the other side has gone: poll reports a hang-up or read fails with EIO.
+    // The echo of a frame of `echoSize` bytes, then whatever else comes within `window`: for
+    // checks that nothing but the echo comes (a slow machine can only make them pass, never
+    // fail).
+    std::string echoAndRest(std::size_t echoSize, std::chrono::milliseconds window = 150ms)
+    {
+        std::string got = readUntil(echoSize);
+        return got + readFor(window);
+    }
+
+    // True when the other side has gone: poll reports a hang-up or read fails with EIO. Bytes
+    // still on their way (an echo) are read and dropped.
     bool hungUp(std::chrono::milliseconds limit = 3000ms)
     {
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0)
-            return false;
-        if (p.revents & POLLHUP)
-            return true;
-        char c;
-        return ::read(m_fd, &c, 1) < 0 && errno == EIO;
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd p{m_fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                return false;
+            if (p.revents & POLLHUP)
+                return true;
+            char buf[256];
+            if (::read(m_fd, buf, sizeof buf) < 0 && errno == EIO)
+                return true;
+        }
     }
 
 private:
