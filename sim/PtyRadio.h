@@ -16,7 +16,8 @@
 //  - A hang-up closes the master (every client fd sees EIO / POLLHUP); with reopen a new pty is
 //    made and the link is pointed at it. Without reopen the link is removed until reopen().
 //  - Every public function is thread-safe. Callbacks run on the radio thread without the lock
-//    held: keep them short, and do not call back into the radio from them.
+//    held: keep them short, and never call hangUp() or reopen() from them (they wait for that
+//    thread).
 //  - The destructor stops the thread (join; bounded by one poll round), closes the pty and
 //    removes the link it made.
 
@@ -58,7 +59,8 @@ public:
     // The link when there is one, else the slave.
     std::string portPath() const;
 
-    // Runs f on the model under the radio's lock: inspect or change memories and state.
+    // Runs f on the model under the radio's lock: inspect or change memories and state. The
+    // model's frame observer belongs to the radio (log file, waitForFrames); leave it alone.
     template <class F> auto withModel(F&& f)
     {
         std::lock_guard lock(m_mutex);
