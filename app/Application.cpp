@@ -1,0 +1,40 @@
+#include "app/Application.h"
+
+#include "app/TextCodec.h"
+#include "core/Errors.h"
+#include "core/ExceptionHandler.h"
+
+#include <QMessageBox>
+
+namespace memvane {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName("Memvane");
+    SetApplicationExceptionHandler([](const std::exception& error) {
+        if (dynamic_cast<const EAbort*>(&error))
+            return;
+        QMessageBox box(QMessageBox::Information, "Memvane", decodeText(error.what()),
+                        QMessageBox::Ok);
+        box.exec();
+    });
+}
+
+Application::~Application()
+{
+    SetApplicationExceptionHandler({});
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        HandleApplicationException(error);
+    } catch (...) {
+        HandleApplicationException(AppError("Unexpected error"));
+    }
+    return true;
+}
+
+} // namespace memvane

@@ -1,0 +1,276 @@
+// Start-up and close of the main window: the form-data open of COM1, the deferred
+// initialisation behind event 1325, "ComPort.ini" next to the executable, and closing (storing
+// the settings, a folder that cannot be written, a close during a running read).
+
+#include "tests/app/Form1Fixture.h"
+
+#include "app/BuildInfo.h"
+#include "app/WindowUtil.h"
+
+#include <QMenuBar>
+
+namespace memvane::test {
+namespace {
+
+std::vector<std::string> iniLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line.push_back(c);
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+using StartupTest = Form1Test;
+
+TEST_F(StartupTest, DeferredInitialisationRunsFromTheEventLoopNotTheConstructor)
+{
+    build(options());
+    EXPECT_FALSE(form->initialised());
+    EXPECT_TRUE(form->state().basename.empty());
+    EXPECT_TRUE(form->windowTitle().isEmpty() || !form->windowTitle().startsWith("Memvane"));
+    // The form data opened COM1 while the window was built.
+    EXPECT_TRUE(form->comPort().Connected());
+    EXPECT_EQ(form->Label1->text(), "." + QString(45, ' ') + ".");
+    EXPECT_EQ(form->Label1->width(), 141);
+
+    form->show();
+    ASSERT_TRUE(processUntil([this] { return form->initialised(); }));
+    EXPECT_EQ(form->windowTitle(), QString("Memvane Ver: 6_2-25.01.08.2359"));
+    EXPECT_EQ(outerSize(form), QSize(890, 765));
+    EXPECT_EQ(form->Label1->width(), 150);
+    EXPECT_EQ(form->Label1->text(), ""); // emptied by the comment list's load
+
+    const ProgramState& st = form->state();
+    EXPECT_EQ(st.errcount, 0);
+    EXPECT_EQ(st.basename, "Default.txt");
+    EXPECT_EQ(form->Memo1->text(), "Default");
+    EXPECT_EQ(form->Memo2->text(), ".txt");
+    EXPECT_EQ(st.civaddr, "$58");
+    EXPECT_EQ(st.civhex, "58");
+    EXPECT_EQ(st.civdelay, 45);
+    EXPECT_EQ(st.modenames[6], "Wide FM");
+    EXPECT_EQ(st.filternames[1], "Normal");
+    EXPECT_EQ(st.splitnames[12], "Duplex +");
+    EXPECT_FALSE(form->CheckBox2->isEnabled());
+    EXPECT_FALSE(form->ComboBox1->isEnabled());
+    EXPECT_EQ(form->ComboBox1->currentText(), "7.6");
+    EXPECT_EQ(st.exedir, exe.path().string() + "/");
+    EXPECT_EQ(st.loaddir, st.exedir);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(StartupTest, WithoutSettingsFileThePortKeepsItsDesignValuesAndCloseCreatesTheFile)
+{
+    start();
+    TComPort& port = form->comPort();
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.Port(), "COM1");
+    EXPECT_EQ(port.BaudRate(), br19200);
+    EXPECT_EQ(port.DataBits(), dbEight);
+    EXPECT_EQ(port.StopBits(), sbOneStopBit);
+    EXPECT_EQ(port.Parity().Bits(), prNone);
+    EXPECT_EQ(port.FlowControl().FlowControl(), fcNone);
+    EXPECT_EQ(port.Events(), TComEvents::All());
+    // The final open found the port open and did not open it again.
+    EXPECT_EQ(backend->opened, std::vector<std::string>{"COM1"});
+    EXPECT_TRUE(com1.slaveLocked());
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    auto ini = exe.path() / "ComPort.ini";
+    ASSERT_FALSE(std::filesystem::exists(ini));
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(com1.slaveLocked());
+    std::vector<std::string> expected = {"[ComPort1]",      "Port=COM1",  "BaudRate=19200",
+                                         "StopBits=1",      "DataBits=8", "Parity=None",
+                                         "FlowControl=None"};
+    EXPECT_EQ(iniLines(readFile(ini)), expected);
+    EXPECT_FALSE(std::filesystem::exists(cwd.path() / "ComPort.ini"));
+}
+
+TEST_F(StartupTest, SettingsFileNamingAnotherPortOpensThatPortWithoutMessage)
+{
+    Pty other;
+    writeFile(exe.path() / "ComPort.ini", "[ComPort1]\r\nPort=" + other.slavePath() +
+                                              "\r\nBaudRate=9600\r\nStopBits=1\r\nDataBits=8\r\n"
+                                              "Parity=None\r\nFlowControl=None\r\n");
+    writeFile(cwd.path() / "names.txt", "0145.500000,Calling channel\r\n");
+    start();
+    TComPort& port = form->comPort();
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.Port(), other.slavePath());
+    EXPECT_EQ(port.BaudRate(), br9600);
+    EXPECT_TRUE(other.slaveLocked());
+    EXPECT_FALSE(com1.slaveLocked()); // COM1 was closed for it
+    EXPECT_EQ(backend->opened, (std::vector<std::string>{"COM1", other.slavePath()}));
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(form->comments().entries().size(), 1u);
+}
+
+TEST_F(StartupTest, SettingsFileNamingAMissingPortShowsOnlyTheLoadError)
+{
+    writeFile(exe.path() / "ComPort.ini", "[ComPort1]\r\nPort=/nonexistent/memvane-tty\r\n");
+    writeFile(cwd.path() / "names.txt", "0145.500000,Calling channel\r\n");
+    start();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(startsWith(dialogs.messages[0], "COM Port Error: Failed to load settings"))
+        << dialogs.messages[0];
+    EXPECT_FALSE(form->comPort().Connected());
+    EXPECT_EQ(form->comPort().Port(), "/nonexistent/memvane-tty");
+    // Start-up stopped at the settings: no comment list, no final open.
+    EXPECT_TRUE(form->comments().entries().empty());
+    EXPECT_EQ(form->ListView2->model()->rowCount(), 0);
+}
+
+TEST_F(StartupTest, MissingCom1ShowsTheOpenErrorBeforeTheWindowAndTheFinalOpenMessageAfter)
+{
+    backend->names["COM1"] = "/nonexistent/memvane-com1";
+    writeFile(cwd.path() / "names.txt", "0145.500000,Calling channel\r\n");
+    build(options());
+    ASSERT_EQ(dialogs.messages.size(), 1u); // shown while the window was built, before show()
+    EXPECT_TRUE(startsWith(dialogs.messages[0], "COM Port Error: Unable to open com port"))
+        << dialogs.messages[0];
+    form->show();
+    ASSERT_TRUE(processUntil([this] { return form->initialised(); }));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1], " Error creating the com component");
+    EXPECT_FALSE(form->comPort().Connected());
+    EXPECT_EQ(form->comments().entries().size(), 1u);
+}
+
+TEST_F(StartupTest, NeitherPortExistsTheCommentsAreStillLoaded)
+{
+    backend->names["COM1"] = "/nonexistent/memvane-com1";
+    writeFile(exe.path() / "ComPort.ini", "[ComPort1]\r\nPort=/nonexistent/memvane-tty\r\n");
+    writeFile(cwd.path() / "names.txt", "0145.500000,Calling channel\r\n");
+    start();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_TRUE(startsWith(dialogs.messages[0], "COM Port Error: Unable to open com port"));
+    EXPECT_EQ(dialogs.messages[1], " Error creating the com component");
+    EXPECT_EQ(form->comments().entries().size(), 1u);
+}
+
+TEST_F(StartupTest, AddressMenuTicksOneItemAndIsNotRemembered)
+{
+    start();
+    QAction* a48 = action("IC7061");
+    QAction* a4e = action("IC706mkii1");
+    QAction* a58 = action("IC706MKIIG1");
+    EXPECT_EQ(a48->text(), "IC-706               - 48H");
+    EXPECT_EQ(a4e->text(), "IC-706MKII       - 4EH");
+    EXPECT_EQ(a58->text(), "IC-706MKIIG - 58H");
+    EXPECT_EQ(form->CIVAddress1->defaultAction(), a58);
+
+    struct Case
+    {
+        QAction* item;
+        const char* civaddr;
+        const char* civhex;
+    };
+    for (const Case& c : {Case{a48, "$48", "48"}, Case{a4e, "$4E", "4E"}, Case{a4e, "$4E", "4E"},
+                          Case{a58, "$58", "58"}}) {
+        c.item->trigger();
+        EXPECT_EQ(form->state().civaddr, c.civaddr);
+        EXPECT_EQ(form->state().civhex, c.civhex);
+        for (QAction* a : {a48, a4e, a58})
+            EXPECT_EQ(a->isChecked(), a == c.item) << a->text().toStdString();
+    }
+
+    // The radio commands use the chosen address.
+    a48->trigger();
+    addRow({"Mem 12"});
+    selectRow(0);
+    button("gotochan")->click();
+    ASSERT_EQ(radio.frames.size(), 2u);
+    EXPECT_EQ(radio.frames[1],
+              InstantRadio::bytes({0xFE, 0xFE, 0x48, 0xE0, 0x08, 0x00, 0x12, 0xFD}));
+
+    // A new start begins with 58H again.
+    ASSERT_TRUE(form->close());
+    windows.reset();
+    start();
+    EXPECT_TRUE(action("IC706MKIIG1")->isChecked());
+    EXPECT_FALSE(action("IC7061")->isChecked());
+    EXPECT_EQ(form->state().civhex, "58");
+}
+
+TEST_F(StartupTest, StoreFailureAsksBeforeClosingWithoutSavingThePortSettings)
+{
+    auto o = options();
+    o.exedir = (exe.path() / "no-such-folder").string() + "/";
+    start(o);
+    ASSERT_TRUE(form->comPort().Connected());
+
+    dialogs.okCancelAnswers = {false};
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->comPort().Connected());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(startsWith(dialogs.messages[0], "COM Port Error: Failed to store settings"));
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+
+    dialogs.okCancelAnswers = {true};
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->comPort().Connected());
+    EXPECT_EQ(dialogs.questions.size(), 2u);
+}
+
+TEST_F(StartupTest, CloseDuringAReadStopsAtTheNextChannelThenCloses)
+{
+    start();
+    radio.onWrite = [this](int frame) {
+        if (frame == 5) // inside memory 1; the close arrives when memory 2 lets events in
+            QMetaObject::invokeMethod(form, &QWidget::close, Qt::QueuedConnection);
+    };
+    button("Memoryread")->click();
+    EXPECT_EQ(form->channels().size(), 2u);
+    EXPECT_EQ(form->status(), "2 Memory Locations Read ");
+    EXPECT_TRUE(form->isVisible()); // not while the read was still on the stack
+
+    ASSERT_TRUE(processUntil([this] { return !form->isVisible(); }));
+    EXPECT_FALSE(form->state().busy);
+    EXPECT_FALSE(form->comPort().Connected());
+    EXPECT_TRUE(std::filesystem::exists(exe.path() / "ComPort.ini"));
+}
+
+TEST_F(StartupTest, ClosingTheMainWindowHidesTheOtherWindows)
+{
+    start();
+    action("helpabout1")->trigger();
+    action("Errors1")->setEnabled(true);
+    action("Errors1")->trigger();
+    EXPECT_TRUE(windows->form2->isVisible());
+    EXPECT_TRUE(windows->form3->isVisible());
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(windows->form2->isVisible());
+    EXPECT_FALSE(windows->form3->isVisible());
+}
+
+TEST_F(StartupTest, TransceiveBroadcastOnThePortReachesMemo3)
+{
+    start();
+    com1.send(InstantRadio::bytes({0xFE, 0xFE, 0x00, 0x58, 0x00, 0x00, 0x00, 0x50, 0x45, 0x01, 0xFD,
+                                   0xFE, 0xFE, 0x00, 0x58, 0x01, 0x05, 0x02, 0xFD}));
+    ASSERT_TRUE(processUntil([this] { return form->state().rxmode == "FM"; }));
+    EXPECT_EQ(form->Memo3->toPlainText(), "0145.500000\nFM  Narrow");
+    EXPECT_FALSE(form->Memo3->isVisible());
+}
+
+} // namespace
+} // namespace memvane::test
