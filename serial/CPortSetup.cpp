@@ -7,19 +7,35 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 
 namespace memvane {
 
 namespace {
 
 // The design face is 8 point at 96 dpi, 11 pixels high; pixels keep the fixed layout intact on
-// screens of any resolution. Machines without the face get a common sans one.
+// screens of any resolution. Without the face, faces of its width come first: a wider one
+// pushes "Flow control" into its box.
 QFont dialogFont()
 {
     QFont font;
-    font.setFamilies({"MS Sans Serif", "DejaVu Sans", "Liberation Sans", "Sans Serif"});
+    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans",
+                      "Nimbus Sans", "Helvetica", "DejaVu Sans", "Sans Serif"});
     font.setPixelSize(11);
     return font;
+}
+
+// The controls sit at fixed places inside the group, which assume its caption is drawn on the
+// frame's top line, as the Windows style does. Styles that put the caption above the frame
+// would have the first box cross the line. A style sheet would do too, but it stops the
+// group's children from taking the dialog's font.
+QStyle* groupStyle(QObject* owner)
+{
+    QStyle* style = QStyleFactory::create(QStringLiteral("Windows"));
+    if (style)
+        style->setParent(owner);
+    return style;
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const char* caption, int left, int top)
@@ -54,6 +70,8 @@ TComSetupFrm::TComSetupFrm(QWidget* parent)
     GroupBox1 = new QGroupBox(QStringLiteral(" Settings "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(8, 8, 217, 169);
+    if (QStyle* style = groupStyle(this))
+        GroupBox1->setStyle(style);
 
     Label1 = makeLabel(GroupBox1, "Label1", "Port", 8, 24);
     Label2 = makeLabel(GroupBox1, "Label2", "Baud rate", 8, 48);
