@@ -45,13 +45,25 @@ void TComSelect::SelectPort()
     FItems = ListSerialPorts();
 }
 
-void TComSelect::SelectBaudRate() { fillFromEnum<TBaudRate>(FItems, BaudRateCount, BaudRateToStr); }
+void TComSelect::SelectBaudRate()
+{
+    fillFromEnum<TBaudRate>(FItems, BaudRateCount, BaudRateToStr);
+}
 
-void TComSelect::SelectDataBits() { fillFromEnum<TDataBits>(FItems, DataBitsCount, DataBitsToStr); }
+void TComSelect::SelectDataBits()
+{
+    fillFromEnum<TDataBits>(FItems, DataBitsCount, DataBitsToStr);
+}
 
-void TComSelect::SelectStopBits() { fillFromEnum<TStopBits>(FItems, StopBitsCount, StopBitsToStr); }
+void TComSelect::SelectStopBits()
+{
+    fillFromEnum<TStopBits>(FItems, StopBitsCount, StopBitsToStr);
+}
 
-void TComSelect::SelectParity() { fillFromEnum<TParityBits>(FItems, ParityCount, ParityToStr); }
+void TComSelect::SelectParity()
+{
+    fillFromEnum<TParityBits>(FItems, ParityCount, ParityToStr);
+}
 
 void TComSelect::SelectFlowControl()
 {

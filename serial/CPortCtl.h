@@ -27,7 +27,8 @@ enum TComProperty { cpNone, cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity
 
 // The pending value of one box and the item list it offers. No widget in here, so the
 // conversions can be tested on their own.
-class TComSelect {
+class TComSelect
+{
 public:
     TComSelect() = default;
     TComSelect(const TComSelect&) = delete;
@@ -83,7 +84,8 @@ private:
     bool FAutoApply = false;
 };
 
-class TComComboBox : public QComboBox {
+class TComComboBox : public QComboBox
+{
     Q_OBJECT
 public:
     explicit TComComboBox(QWidget* parent = nullptr);

@@ -17,7 +17,8 @@ namespace memvane {
 
 class TComComboBox;
 
-class TComSetupFrm : public QDialog {
+class TComSetupFrm : public QDialog
+{
     Q_OBJECT
 public:
     explicit TComSetupFrm(QWidget* parent = nullptr);

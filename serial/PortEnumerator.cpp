@@ -18,11 +18,15 @@ namespace memvane {
 namespace {
 
 // Bytes compare unsigned, so names with non-ASCII bytes sort after the ASCII ones.
-unsigned char lowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+unsigned char lowerAscii(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
 
 bool allDigits(const std::string& s)
 {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // `root` + an absolute system path.
@@ -90,7 +94,9 @@ void listById(const std::string& root, std::vector<std::string>& out)
 
 bool folderIsOurs(const fs::path& dir)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
 }
 
@@ -147,10 +153,9 @@ std::string TtyToPortName(const std::string& kernelName)
 void SortPortNames(std::vector<std::string>& names)
 {
     auto noCase = [](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                            [](unsigned char x, unsigned char y) {
-                                                return lowerAscii(x) < lowerAscii(y);
-                                            });
+        return std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(),
+            [](unsigned char x, unsigned char y) { return lowerAscii(x) < lowerAscii(y); });
     };
     std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
         if (noCase(a, b))

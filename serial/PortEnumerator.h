@@ -31,7 +31,8 @@ namespace memvane {
 
 // Where the ports are looked for. `root` is prefixed to /sys, /dev and /proc so tests can
 // hand in a fake tree; advertisement paths are used as written.
-struct PortListSources {
+struct PortListSources
+{
     std::string root = "/";
     std::vector<std::string> advertDirs;
 };

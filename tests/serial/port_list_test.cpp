@@ -20,7 +20,8 @@ using Names = std::vector<std::string>;
 // A fake system tree: ttys in /sys/class/tty as the kernel lays them out (a link into
 // /sys/devices, a `device` link with a `driver` link below it), their /dev nodes, by-id links,
 // running processes in /proc, and memvane-radio advertisement files.
-class FakeSystem {
+class FakeSystem
+{
 public:
     FakeSystem() { fs::create_directories(root() / "sys/class/tty"); }
 
@@ -235,14 +236,16 @@ TEST(PortList, UnreadableSysIsRegistryErrorUnlessARadioIsAdvertised)
 
 TEST(PortList, SortIgnoresLetterCaseAndDropsDuplicates)
 {
-    struct Row {
+    struct Row
+    {
         const char* name;
         Names input;
         Names sorted;
     };
     const Row rows[] = {
         {"com numbers as text", {"COM2", "COM10", "COM1"}, {"COM1", "COM10", "COM2"}},
-        {"case ignored", {"ttyUSB0", "COM3", "ttyacm0", "/dev/x"},
+        {"case ignored",
+         {"ttyUSB0", "COM3", "ttyacm0", "/dev/x"},
          {"/dev/x", "COM3", "ttyacm0", "ttyUSB0"}},
         {"case-only twins in fixed order", {"ttyusb0", "ttyUSB0"}, {"ttyUSB0", "ttyusb0"}},
         {"duplicates", {"COM1", "COM1", "ttyUSB0", "COM1"}, {"COM1", "ttyUSB0"}},
@@ -259,9 +262,9 @@ TEST(PortList, SortIgnoresLetterCaseAndDropsDuplicates)
 TEST(PortList, KernelNamesToPortNames)
 {
     const std::pair<const char*, const char*> rows[] = {
-        {"ttyS0", "COM1"},       {"ttyS9", "COM10"},   {"ttyS31", "COM32"},
-        {"ttyUSB0", "ttyUSB0"},  {"ttyACM0", "ttyACM0"}, {"ttyS", "ttyS"},
-        {"ttySAC0", "ttySAC0"},  {"ttyS01", "ttyS01"}, {"ttyS123456", "ttyS123456"},
+        {"ttyS0", "COM1"},      {"ttyS9", "COM10"},     {"ttyS31", "COM32"},
+        {"ttyUSB0", "ttyUSB0"}, {"ttyACM0", "ttyACM0"}, {"ttyS", "ttyS"},
+        {"ttySAC0", "ttySAC0"}, {"ttyS01", "ttyS01"},   {"ttyS123456", "ttyS123456"},
         {"ttyAMA0", "ttyAMA0"},
     };
     for (const auto& [kernel, port] : rows)

@@ -27,12 +27,10 @@ using test::FakeComBackend;
 const Names kPorts{"COM1", "COM10", "COM2", "ttyUSB0"};
 
 // Replaces the system's port list for one test.
-class ScopedPorts {
+class ScopedPorts
+{
 public:
-    explicit ScopedPorts(Names names)
-        : m_previous(SetPortLister([names] { return names; }))
-    {
-    }
+    explicit ScopedPorts(Names names) : m_previous(SetPortLister([names] { return names; })) {}
     explicit ScopedPorts(PortLister lister) : m_previous(SetPortLister(std::move(lister))) {}
     ~ScopedPorts() { SetPortLister(m_previous); }
 
@@ -41,7 +39,8 @@ private:
 };
 
 // The program's port with its design values, on a recording backend.
-struct Rig {
+struct Rig
+{
     std::shared_ptr<FakeComBackend> backend = std::make_shared<FakeComBackend>();
     std::unique_ptr<TComPort> port = std::make_unique<TComPort>("ComPort1", backend);
 
@@ -69,7 +68,8 @@ struct Rig {
 // Runs the port's dialog; `act` gets the shown dialog and must close it. Returns whether the
 // dialog was shown at all. The finder outlives a ShowSetupDialog that throws, so its timers
 // never touch a finished test.
-struct DialogFinder {
+struct DialogFinder
+{
     std::function<void(TComSetupFrm&)> act;
     bool shown = false;
     bool done = false;
@@ -99,7 +99,8 @@ bool runDialog(TComPort& port, std::function<void(TComSetupFrm&)> act)
 {
     auto finder = std::make_shared<DialogFinder>();
     finder->act = std::move(act);
-    struct Done {
+    struct Done
+    {
         std::shared_ptr<DialogFinder> f;
         ~Done() { f->done = true; }
     } done{finder};
@@ -130,7 +131,8 @@ int setupDialogsAlive()
 TEST(ComSelect, ItemListsPerProperty)
 {
     ScopedPorts ports(kPorts);
-    struct Row {
+    struct Row
+    {
         TComProperty property;
         Names items;
     };
@@ -326,9 +328,8 @@ TEST(ComSelect, AutoApplyAppliesEachChoiceAtOnce)
 
 TEST(ComSelect, PortListErrorReachesTheCaller)
 {
-    ScopedPorts ports(PortLister([]() -> Names {
-        throw EComPort(CError_RegError, 2, std::string());
-    }));
+    ScopedPorts ports(
+        PortLister([]() -> Names { throw EComPort(CError_RegError, 2, std::string()); }));
     TComSelect sel;
     try {
         sel.SetComProperty(cpPort);
@@ -473,7 +474,8 @@ TEST(SetupDialog, Layout)
     EXPECT_EQ(dlg.GroupBox1->title(), QStringLiteral(" Settings "));
     EXPECT_EQ(dlg.GroupBox1->geometry(), QRect(8, 8, 217, 169));
 
-    struct LabelRow {
+    struct LabelRow
+    {
         QLabel* label;
         const char* name;
         const char* caption;
@@ -495,16 +497,17 @@ TEST(SetupDialog, Layout)
         // A label that runs into its box would be cut off or hidden.
         EXPECT_LE(row.label->geometry().right(), 80) << row.name;
     }
-    struct ComboRow {
+    struct ComboRow
+    {
         TComComboBox* combo;
         const char* name;
         TComProperty property;
         int top;
     };
     const ComboRow combos[] = {
-        {dlg.Combo1, "Combo1", cpPort, 16},       {dlg.Combo2, "Combo2", cpBaudRate, 40},
-        {dlg.Combo3, "Combo3", cpDataBits, 64},   {dlg.Combo4, "Combo4", cpStopBits, 88},
-        {dlg.Combo5, "Combo5", cpParity, 112},    {dlg.Combo6, "Combo6", cpFlowControl, 136},
+        {dlg.Combo1, "Combo1", cpPort, 16},     {dlg.Combo2, "Combo2", cpBaudRate, 40},
+        {dlg.Combo3, "Combo3", cpDataBits, 64}, {dlg.Combo4, "Combo4", cpStopBits, 88},
+        {dlg.Combo5, "Combo5", cpParity, 112},  {dlg.Combo6, "Combo6", cpFlowControl, 136},
     };
     for (const auto& row : combos) {
         EXPECT_EQ(row.combo->objectName(), QLatin1String(row.name));
@@ -541,7 +544,7 @@ TEST(SetupDialog, TabOrderRunsDownTheBoxesThenOkThenCancel)
             order.push_back(w);
         w = w->nextInFocusChain();
     } while (w != dlg.Combo1 && order.size() < 20);
-    const std::vector<QWidget*> expected{dlg.Combo1, dlg.Combo2, dlg.Combo3, dlg.Combo4,
+    const std::vector<QWidget*> expected{dlg.Combo1, dlg.Combo2, dlg.Combo3,  dlg.Combo4,
                                          dlg.Combo5, dlg.Combo6, dlg.Button1, dlg.Button2};
     EXPECT_EQ(order, expected);
 }
@@ -601,8 +604,7 @@ TEST(SetupDialog, OkWithoutChangesOnAnOpenPortAppliesOnceAtTheEnd)
     });
     EXPECT_EQ(updateDepthSeen, 0);
     EXPECT_EQ(rig.port->UpdateCount(), 0);
-    EXPECT_EQ(rig.deviceCalls(),
-              (Names{"setupComm 1024 1024", "setCommState", "setCommTimeouts"}));
+    EXPECT_EQ(rig.deviceCalls(), (Names{"setupComm 1024 1024", "setCommState", "setCommTimeouts"}));
     EXPECT_EQ(rig.port->Port(), "COM1");
     EXPECT_EQ(rig.port->BaudRate(), br19200);
     rig.port->OnBeforeClose = nullptr;
@@ -622,8 +624,7 @@ TEST(SetupDialog, OkOnAnOpenPortSendsAllChangesInOneBlock)
         EXPECT_TRUE(rig.backend->calls({"setCommState"}).empty()) << "nothing before OK";
         dlg.Button1->click();
     });
-    EXPECT_EQ(rig.deviceCalls(),
-              (Names{"setupComm 1024 1024", "setCommState", "setCommTimeouts"}));
+    EXPECT_EQ(rig.deviceCalls(), (Names{"setupComm 1024 1024", "setCommState", "setCommTimeouts"}));
     ASSERT_EQ(rig.backend->dcbs().size(), 1u);
     const TComDCB dcb = rig.backend->dcbs()[0];
     EXPECT_EQ(dcb.BaudRate, 38400u);
@@ -750,7 +751,8 @@ TEST(SetupDialog, CustomBaudRunsAtCustomBaudRate)
 TEST(SetupDialog, EachFlowControlChoice)
 {
     ScopedPorts ports(kPorts);
-    struct Row {
+    struct Row
+    {
         const char* choice;
         TRTSFlowControl rts;
         bool cts, xonIn, xonOut;
@@ -850,9 +852,8 @@ TEST(SetupDialog, LineSettingsErrorAtTheEndReachesTheCaller)
 
 TEST(SetupDialog, NoPortListShowsNoDialogAndChangesNothing)
 {
-    ScopedPorts ports(PortLister([]() -> Names {
-        throw EComPort(CError_RegError, ENOENT, std::string());
-    }));
+    ScopedPorts ports(
+        PortLister([]() -> Names { throw EComPort(CError_RegError, ENOENT, std::string()); }));
     Rig rig;
     rig.open();
     bool acted = false;
