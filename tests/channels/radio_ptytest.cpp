@@ -1,0 +1,203 @@
+// Reading, writing and Go To Chan through the program's serial component against the simulated
+// radio on a pseudo-terminal; the radio's frame log is compared with the command sequences.
+#include "channels/ChannelReader.h"
+#include "channels/ChannelTuner.h"
+#include "channels/ChannelWriter.h"
+#include "core/Errors.h"
+#include "tests/channels/Sequences.h"
+#include "tests/civ/PtyLine.h"
+#include "tests/support/FakeUi.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <thread>
+
+using namespace memvane;
+using namespace memvane::test;
+
+namespace {
+
+std::string mem4(int memory)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d%02d", memory / 100, memory % 100);
+    return buf;
+}
+
+sim::Memory memoryOf(std::uint64_t rxHz, std::uint64_t txHz, std::uint8_t mode, std::uint8_t filter)
+{
+    sim::Memory m;
+    m.receive = {rxHz, mode, filter};
+    m.transmit = {txHz, mode, filter};
+    return m;
+}
+
+ChannelRow row(bool write, const std::string& label, const std::string& a, const std::string& b,
+               const std::string& mode, const std::string& filter, const std::string& split)
+{
+    return {write, {label, a, b, mode, filter, split, "", "00.6000"}};
+}
+
+struct RadioPty : ::testing::Test
+{
+    PtyLine line;
+    ProgramState state;
+    FakeUi ui;
+    ChannelList list;
+    RadioContext ctx{state, ui, line.io, list};
+
+    void SetUp() override
+    {
+        state.fillNameTables();
+        // Short, with room for a loaded machine: the radio answers as soon as it is scheduled.
+        state.civdelay = 30;
+        line.radio.setDelayMs(0);
+    }
+    void fill(int first, int last)
+    {
+        line.radio.withModel([&](sim::RadioModel& m) {
+            for (int n = first; n <= last; ++n)
+                m.setMemory(n, memoryOf(145'000'000 + n * 12'500, 145'000'000 + n * 12'500,
+                                        sim::kModeFm, sim::kFilterNormal));
+            return 0;
+        });
+    }
+};
+
+} // namespace
+
+TEST_F(RadioPty, FullReadOfNinetyNineMemories)
+{
+    // The program's own wait: 1584 exchanges, and one late scheduling would end the read.
+    state.civdelay = 45;
+    fill(1, 99);
+    line.radio.withModel([](sim::RadioModel& m) {
+        m.setMemory(50, memoryOf(145'600'000, 145'000'000, sim::kModeFm, sim::kFilterNarrow));
+        m.setMemory(51, std::nullopt);
+        return 0;
+    });
+    try {
+        readAllChannels(ctx);
+    } catch (const EAbort&) {
+        FAIL() << ::testing::PrintToString(ui.errorLines);
+    } catch (const AppError& e) {
+        FAIL() << e.message() << " at " << state.memloc
+               << "; radio hung up: " << line.radio.hungUp() << "; frames "
+               << line.radio.frameLog().size();
+    }
+
+    std::vector<std::string> expected;
+    for (int m = 1; m <= 99; ++m)
+        append(expected, readFrames(mem4(m)));
+    EXPECT_EQ(line.radio.frameLog(), expected);
+    ASSERT_EQ(list.size(), 99u);
+    EXPECT_EQ(list.row(0),
+              row(false, "Mem 1", "0145.012500", "0145.012500", "FM", "Normal", "Duplex Off"));
+    EXPECT_EQ(list.row(49),
+              row(false, "Mem 50", "0145.000000", "0145.600000", "FM", "Narrow", "Duplex --"));
+    EXPECT_EQ(list.row(50).texts.at(1), " ");
+    EXPECT_EQ(ui.label, "99 Memory Locations Read ");
+    EXPECT_EQ(ui.errorLines.size(), 3u * 3); // memory 51: two stores and memory to VFO refused
+}
+
+TEST_F(RadioPty, WriteThenRereadWithSpecialLocations)
+{
+    for (int i = 1; i <= 7; ++i)
+        list.append(row(false, "Mem " + std::to_string(i), "1", "1", "FM", "Normal", "x"));
+    list.setRow(2, row(true, "Mem 1A", "433.000000", "434.600000", "FM", "Narrow", "Duplex +"));
+    list.setRow(6, row(true, "Mem C2", "7.05", "7.05", "LSB", "Wide", "Split Off"));
+    writeTickedChannels(ctx);
+    std::vector<std::string> expected =
+        writeFrames("0100", "0000003304", "0000603404", "0502", "12");
+    append(expected, writeFrames("0107", "0000050700", "0000050700", "0003", "00"));
+    EXPECT_EQ(line.radio.frameLog(), expected);
+    EXPECT_EQ(ui.label, "2 Memory Locations Writen ");
+    EXPECT_TRUE(ui.errorLines.empty());
+
+    // Read them back by row position: rows 100 and 107.
+    line.radio.clearFrameLog();
+    std::vector<ChannelRow> rows;
+    for (int i = 1; i <= 107; ++i)
+        rows.push_back(row(i == 100 || i == 107, "Mem " + std::to_string(i), "", "", "", "", ""));
+    list.replaceAll(rows);
+    rereadTickedChannels(ctx);
+    expected = readFrames("0100");
+    append(expected, readFrames("0107"));
+    EXPECT_EQ(line.radio.frameLog(), expected);
+    EXPECT_EQ(list.row(99),
+              row(true, "Mem 100", "0433.000000", "0434.600000", "FM", "Narrow", "Duplex +"));
+    EXPECT_EQ(list.row(106),
+              row(true, "Mem 107", "0007.050000", "0007.050000", "LSB", "Wide", "Duplex Off"));
+}
+
+TEST_F(RadioPty, GoToChan)
+{
+    fill(12, 12);
+    list.append(row(false, "Mem 12", "", "", "", "", ""));
+    goToChannel(ctx, 0);
+    EXPECT_EQ(line.radio.frameLog(),
+              (std::vector<std::string>{"FEFE58E008FD", "FEFE58E0080012FD"}));
+    EXPECT_TRUE(line.radio.withModel(
+        [](sim::RadioModel& m) { return m.memoryMode() && m.selectedMemory() == 12; }));
+}
+
+TEST_F(RadioPty, RereadWithTheRealDelay)
+{
+    state.civdelay = 45;
+    line.radio.setDelayMs(5);
+    fill(1, 3);
+    for (int i = 1; i <= 3; ++i)
+        list.append(row(i != 2, "Mem " + std::to_string(i), "", "", "", "", ""));
+    rereadTickedChannels(ctx);
+    std::vector<std::string> expected = readFrames("0001");
+    append(expected, readFrames("0003"));
+    EXPECT_EQ(line.radio.frameLog(), expected);
+    EXPECT_EQ(list.row(2).texts.at(1), "0145.037500");
+    EXPECT_TRUE(ui.errorLines.empty());
+}
+
+TEST_F(RadioPty, SilentRadioAndRefusedMemoryToVfo)
+{
+    fill(1, 6);
+    line.radio.refuse({std::string(1, '\x0A'), 5, -1});
+    for (int i = 1; i <= 6; ++i)
+        list.append(row(true, "Mem " + std::to_string(i), "", "", "", "", ""));
+    rereadTickedChannels(ctx);
+    // A re-read has no blank rows: without memory to VFO the VFOs still hold memory 4.
+    EXPECT_EQ(list.row(4).texts.at(1), "0145.050000");
+    EXPECT_EQ(ui.errorLines.at(0), "Mem 5 Command sent to radio was FEFE58E00AFD");
+    line.radio.clearRefusals();
+
+    ui = FakeUi{};
+    line.radio.setSilent(true);
+    EXPECT_THROW(readAllChannels(ctx), EAbort);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(ui.errorLines,
+              (std::vector<std::string>{
+                  "Mem 1 Command sent to radio was FEFE58E008FD",
+                  "Mem 1 No return from Radio!! - Check ComPort and CI-V settings.", ""}));
+    EXPECT_EQ(ui.label, "Reading Memory Location 1");
+}
+
+TEST_F(RadioPty, HangUpInTheMiddleOfAReadKeepsTheRows)
+{
+    fill(1, 99);
+    std::thread plug([&] {
+        if (line.radio.waitForFrames(16 * 3 + 5, std::chrono::seconds(20)))
+            line.radio.hangUp();
+    });
+    try {
+        readAllChannels(ctx);
+        ADD_FAILURE() << "a read cannot finish on a hung-up line";
+    } catch (const EAbort&) {
+        EXPECT_FALSE(ui.errorLines.empty());
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.message().rfind("COM Port Error: ", 0), 0u) << e.message();
+    }
+    plug.join();
+    EXPECT_GE(list.size(), 3u);
+    EXPECT_LE(list.size(), 4u);
+    EXPECT_EQ(list.row(2).texts.at(1), "0145.037500");
+    EXPECT_FALSE(state.busy);
+}
