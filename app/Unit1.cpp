@@ -408,7 +408,7 @@ void TForm1::buildEditPanel()
     Panel3->hide();
 
     // Left column: the row's values as they are; right column: what to change them to.
-    constexpr int left = 24, leftW = 75, right = 104, rightW = 80;
+    constexpr int left = 22, leftW = 80, right = 106, rightW = 80;
     Label3 = new QLabel("Actual                  Edit & change", Panel3);
     Label3->setObjectName("Label3");
     Label3->setGeometry(8, 6, 180, 14);
@@ -420,14 +420,14 @@ void TForm1::buildEditPanel()
 
     Label4 = new ClickLabel("A", Panel3);
     Label4->setObjectName("Label4");
-    Label4->setGeometry(10, 66, 12, 21);
+    Label4->setGeometry(8, 66, 12, 21);
     Edit3 = makeEdit(Panel3, "Edit3", "Tx", left, 66, leftW, true);
     Edit7 = makeEdit(Panel3, "Edit7", "Tx", right, 66, rightW, false);
     Edit7->hide();
 
     Label5 = new QLabel("B", Panel3);
     Label5->setObjectName("Label5");
-    Label5->setGeometry(10, 93, 12, 21);
+    Label5->setGeometry(8, 93, 12, 21);
     Edit4 = makeEdit(Panel3, "Edit4", "Rx", left, 93, leftW, true);
     Edit8 = makeEdit(Panel3, "Edit8", "Rx", right, 93, rightW, false);
 
@@ -446,14 +446,14 @@ void TForm1::buildEditPanel()
     CheckBox1->setGeometry(left, 176, 150, 18);
     CheckBox2 = new QCheckBox("Manual Select", Panel3);
     CheckBox2->setObjectName("CheckBox2");
-    CheckBox2->setGeometry(left, 201, 95, 18);
+    CheckBox2->setGeometry(left, 201, 104, 18);
     ComboBox1 = makeCombo(Panel3, "ComboBox1", kEditOffsetEntries.data(),
-                          kEditOffsetEntries.data() + kEditOffsetEntries.size(), 124, 199, 60);
+                          kEditOffsetEntries.data() + kEditOffsetEntries.size(), 128, 199, 58);
     selectEntry(ComboBox1, 0); // "7.6"
 
-    Button2 = makeButton(Panel3, "Button2", "Refrash", 16, 232, 75, 25);
-    change = makeButton(Panel3, "change", "Change Line", 100, 232, 80, 25);
-    ccomment = makeEdit(Panel3, "ccomment", "Comment", 16, 268, 164, false);
+    Button2 = makeButton(Panel3, "Button2", "Refrash", 14, 232, 80, 25);
+    change = makeButton(Panel3, "change", "Change Line", 100, 232, 84, 25);
+    ccomment = makeEdit(Panel3, "ccomment", "Comment", 14, 268, 170, false);
 
     connect(Label4, &ClickLabel::clicked, this, &TForm1::AllNoWriteClick);
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
@@ -890,8 +890,7 @@ void TForm1::ComPortSelectClick()
     if (refusedWhileBusy())
         return;
     hideEditPanel();
-    // TODO: the setup dialog once serial provides it.
-    (void)0;
+    guard([&] { ComPort1.ShowSetupDialog(); });
 }
 
 void TForm1::selectAddress(QAction* item, const char* civaddr, const char* civhex)

@@ -98,14 +98,12 @@ const HelpLine kHelpLines[] = {
     {8, u8"\"Read from File Name^\", to re-read the named file into the display. This will"}, // 57
     {8, u8"lose any changes that have been made to the displayed channels."},                 // 58
     {0, u8""},                                                                                // 59
-    {
-        8, u8"\"Select and Load File\", to read a file into the display and change the File Name "
-           u8"at"},                         // 60
+    {8, u8"\"Select and Load File\", to read a file into the display and change the File Name "
+        u8"at"},                            // 60
     {8, u8"the top of the control panel."}, // 61
     {0, u8""},                              // 62
-    {
-        8, u8"\"Save to file\", this will present A default file name, \"yyyy-mm-dd--hhmm.txt\" "
-           u8"or"},                                                                           // 63
+    {8, u8"\"Save to file\", this will present A default file name, \"yyyy-mm-dd--hhmm.txt\" "
+        u8"or"},                                                                              // 63
     {7, u8"enter a file name of your choice to save to."},                                    // 64
     {0, u8""},                                                                                // 65
     {8, u8"\"All Write\" ticks all channels."},                                               // 66
@@ -131,9 +129,8 @@ const HelpLine kHelpLines[] = {
     {16, u8"drop-down box is available. where you can select:"},                              // 86
     {16, u8"7.6, 1.6, 5, -5, 0.5, -0.5, 0.6, -0.6, 1 and -1 as the Tx offset."},              // 87
     {0, u8""},                                                                                // 88
-    {
-        7, u8"\"Go to Chan\", Click on a channel row and click on \"Go to Chan\" to have the "
-           u8"radio"},                                                                  // 89
+    {7, u8"\"Go to Chan\", Click on a channel row and click on \"Go to Chan\" to have the "
+        u8"radio"},                                                                     // 89
     {16, u8"select that channel."},                                                     // 90
     {0, u8""},                                                                          // 91
     {4, u8"Menu Items:"},                                                               // 92

@@ -1,5 +1,6 @@
 #include "app/WindowUtil.h"
 
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVariant>
@@ -28,12 +29,22 @@ int inner(int outer, int extra)
 
 QFont designFont(const QStringList& families, int pixelHeight)
 {
+    // Faces with Tahoma-like widths first: the design widths (an 80-pixel column holding
+    // "0145.500000") were made for them. Fontconfig answers a missing face with a substitute,
+    // so a face counts only when it is the one actually found.
+    QStringList candidates = families;
+    candidates << "Liberation Sans"
+               << "Arial"
+               << "Nimbus Sans"
+               << "DejaVu Sans";
     QFont font;
-    QStringList all = families;
-    all << "DejaVu Sans"
-        << "Liberation Sans"
-        << "Sans Serif";
-    font.setFamilies(all);
+    for (const QString& name : candidates) {
+        QFont probe(name);
+        if (QFontInfo(probe).family().startsWith(name, Qt::CaseInsensitive)) {
+            font.setFamily(name);
+            break;
+        }
+    }
     font.setPixelSize(pixelHeight);
     return font;
 }

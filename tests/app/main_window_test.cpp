@@ -6,6 +6,7 @@
 
 #include "app/WindowUtil.h"
 
+#include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -251,6 +252,33 @@ TEST_F(MainWindowTest, ListCommandsHideTheEditPanelAndLeaveItsCaption)
     button("AllWrite")->click();
     EXPECT_FALSE(form->Panel3->isVisible());
     EXPECT_TRUE(form->channels().empty());
+}
+
+TEST_F(MainWindowTest, PortSelectHidesTheEditPanelAndRunsTheSetupDialog)
+{
+    start();
+    action("OpenCloseEditPanel1")->trigger();
+    ASSERT_TRUE(form->Panel3->isVisible());
+    bool dialogSeen = false;
+    std::function<void(int)> cancel = [&](int triesLeft) {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(w);
+            if (dialog && dialog->isVisible()) {
+                dialogSeen = true;
+                dialog->reject();
+                return;
+            }
+        }
+        if (triesLeft > 0)
+            QTimer::singleShot(10, [&, triesLeft] { cancel(triesLeft - 1); });
+    };
+    QTimer::singleShot(0, [&] { cancel(300); });
+    action("commportselect1")->trigger();
+    // Either the dialog ran, or the machine has no serial port and said so.
+    EXPECT_TRUE(dialogSeen || !dialogs.messages.empty());
+    EXPECT_FALSE(form->Panel3->isVisible());
+    EXPECT_EQ(action("OpenCloseEditPanel1")->text(), "Close Edit Panel");
+    EXPECT_TRUE(form->comPort().Connected()); // Cancel changes nothing
 }
 
 TEST_F(MainWindowTest, CheckingARowInTheListSetsItsWriteFlag)
