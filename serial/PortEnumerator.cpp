@@ -115,7 +115,9 @@ void listAdvertised(const std::string& root, const std::string& dir, std::vector
         // "<pid>.tmp" is a file being rewritten; the finished one replaces it.
         if (!allDigits(pid) || !it->is_regular_file(ec))
             continue;
-        if (!present(under(root, "/proc/" + pid)))
+        // The process must still be a radio: a killed radio's pid may since have gone to any
+        // other program, whose terminals must not turn up as ports.
+        if (readAttribute(under(root, "/proc/" + pid + "/comm")) != "memvane-radio")
             continue;
         std::ifstream in(it->path());
         std::string line;

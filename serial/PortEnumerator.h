@@ -15,8 +15,9 @@
 //   user recognises (maker, model, serial number) and it stays the same across re-plugging;
 // - the paths a running memvane-radio advertises (one file per process, named by its pid, in
 //   $XDG_RUNTIME_DIR/memvane-radio or /tmp/memvane-radio-<uid>; lines are device paths). A
-//   file whose process has ended, or a path that no longer exists, is skipped, as is a folder
-//   that is not ours (anyone can make folders in /tmp).
+//   file whose process is no longer a running memvane-radio (its pid may have been reused), or
+//   a path that no longer exists, is skipped, as is a folder that is not ours (anyone can make
+//   folders in /tmp).
 // The names are sorted as text ignoring letter case ("COM1", "COM10", "COM2"), duplicates
 // dropped. No port at all raises EComPort code 23 ("Registry error on registry read"), the
 // component's error for a system that cannot tell its serial ports.

@@ -63,7 +63,12 @@ public:
         fs::create_directories(root() / "dev/serial/by-id");
         fs::create_symlink(target, root() / "dev/serial/by-id" / name);
     }
-    void addProcess(int pid) { fs::create_directories(root() / "proc" / std::to_string(pid)); }
+    void addProcess(int pid, const std::string& comm = "memvane-radio")
+    {
+        fs::path dir = root() / "proc" / std::to_string(pid);
+        fs::create_directories(dir);
+        write(dir / "comm", comm + "\n");
+    }
 
     // An advertisement folder of memvane-radio.
     std::string advertDir(const std::string& name = "memvane-radio") const
@@ -156,6 +161,9 @@ TEST(PortList, AdvertisedRadiosOfRunningProcessesOnly)
     // Killed radio: its file stays behind but the process is gone.
     std::string staleSlave = sys.pty("7");
     FakeSystem::write(fs::path(dir) / "5151", staleSlave + "\n");
+    // Killed radio whose pid now belongs to a shell: its terminal is no port.
+    sys.addProcess(5252, "bash");
+    FakeSystem::write(fs::path(dir) / "5252", sys.pty("0") + "\n");
     // Running, but its pty has gone away since (reopened, or the file is out of date).
     sys.addProcess(6000);
     FakeSystem::write(fs::path(dir) / "6000", sys.missing("9") + "\n");
@@ -229,6 +237,7 @@ TEST(PortList, UnreadableSysIsRegistryErrorUnlessARadioIsAdvertised)
     std::string dir = sys.advertDir();
     std::string slave = sys.pty("2");
     fs::create_directories(empty.path() / "no-such-root/proc/77");
+    FakeSystem::write(empty.path() / "no-such-root/proc/77/comm", "memvane-radio\n");
     FakeSystem::write(fs::path(dir) / "77", slave + "\n");
     none.advertDirs = {dir};
     EXPECT_EQ(EnumerateSerialPorts(none), (Names{slave}));
