@@ -94,9 +94,7 @@ void listById(const std::string& root, std::vector<std::string>& out)
 
 bool folderIsOurs(const fs::path& dir)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
 }
 
@@ -119,12 +117,12 @@ void listAdvertised(const std::string& root, const std::string& dir, std::vector
         // other program, whose terminals must not turn up as ports.
         if (readAttribute(under(root, "/proc/" + pid + "/comm")) != "memvane-radio")
             continue;
+        // A handful of short lines; a bigger file is not one of ours.
+        if (it->file_size(ec) > 16 * 1024 || ec)
+            continue;
         std::ifstream in(it->path());
         std::string line;
-        // A handful of short lines; a bigger file is not one of ours.
         for (int n = 0; n < 16 && std::getline(in, line); ++n) {
-            if (line.size() > 4096)
-                break;
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
             if (!line.empty() && line[0] == '/' && present(line))

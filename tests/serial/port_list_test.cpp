@@ -173,6 +173,9 @@ TEST(PortList, AdvertisedRadiosOfRunningProcessesOnly)
     FakeSystem::write(fs::path(dir) / "notes", sys.pty("12") + "\n");
     sys.addProcess(7001);
     FakeSystem::write(fs::path(dir) / "7001", "pts/3\n\n");
+    // Not a file memvane-radio writes: far too big.
+    sys.addProcess(7002);
+    FakeSystem::write(fs::path(dir) / "7002", sys.pty("13") + "\n" + std::string(20000, '#'));
 
     Names expected{link, slave, "ttyUSB0"};
     SortPortNames(expected);
