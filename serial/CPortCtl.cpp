@@ -228,7 +228,12 @@ void TComComboBox::SetComPort(TCustomComPort* Value)
 
 void TComComboBox::SetComProperty(TComProperty Value)
 {
-    FComSelect.SetComProperty(Value);
+    try {
+        FComSelect.SetComProperty(Value);
+    } catch (...) {
+        fillItems(); // the list was emptied: show that, not the old items
+        throw;
+    }
     fillItems();
     if (FComSelect.ComPort())
         UpdateSettings();

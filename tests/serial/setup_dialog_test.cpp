@@ -371,6 +371,17 @@ TEST(ComComboBox, BindingShowsTheCurrentValueAndChoicesArePending)
     EXPECT_EQ(rig.port->StopBits(), sbOne5StopBits);
 }
 
+TEST(ComComboBox, FailedPortListLeavesAnEmptyBox)
+{
+    TComComboBox box;
+    box.SetComProperty(cpParity);
+    ScopedPorts ports(
+        PortLister([]() -> Names { throw EComPort(CError_RegError, ENOENT, std::string()); }));
+    EXPECT_THROW(box.SetComProperty(cpPort), EComPort);
+    EXPECT_EQ(box.count(), 0);
+    EXPECT_EQ(box.Text(), "");
+}
+
 TEST(ComComboBox, TextSelectsOnlyAListedItem)
 {
     ScopedPorts ports(kPorts);
