@@ -488,6 +488,7 @@ void TCustomComPort::Open()
 {
     if (FConnected)
         return;
+    mainthread::Attach(); // the port may have been made before the application object
     if (OnBeforeOpen)
         OnBeforeOpen(this);
     ComOpenError why;
@@ -1120,7 +1121,7 @@ void TCustomComPort::receiveHandling()
 {
     if (FInputCountNotSupported)
         return;
-    std::shared_ptr<bool> alive = m_alive;
+    std::shared_ptr<std::atomic<bool>> alive = m_alive;
     int Count = InputCount();
     if (Count > 0) {
         forLinks([this](TComLink& l) {
@@ -1168,7 +1169,7 @@ void TCustomComPort::receiveHandling()
 void TCustomComPort::HandleEvents(TComEvents Events)
 {
     // Every handler may close or even destroy the port; stop touching it once it is gone.
-    std::shared_ptr<bool> alive = m_alive;
+    std::shared_ptr<std::atomic<bool>> alive = m_alive;
     auto gone = [&] { return !*alive; };
     if (Events.Contains(evError)) {
         TComErrors errors = LastErrors();

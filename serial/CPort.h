@@ -465,7 +465,7 @@ private:
     std::shared_ptr<TComBackend> m_backend;
     // False once the destructor runs: a handler may destroy its own port, and the handling must
     // not touch the port after that.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);
     bool FLoading = false;
 
     bool FInputCountNotSupported = false;

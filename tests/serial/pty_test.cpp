@@ -146,9 +146,9 @@ protected:
         port.SetPort(pty.path());
         port.SetBaudRate(br19200);
     }
+    std::vector<int> counts; // outlives the port, whose Close may still run a handling
     Pty pty;
     TComPort port;
-    std::vector<int> counts;
 };
 
 TEST_F(PtyPort, EveryByteValuePassesUnchangedBothWays)

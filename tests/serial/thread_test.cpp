@@ -54,15 +54,19 @@ protected:
         ASSERT_TRUE(fake->waitUntilWaiting(5000));
     }
 
-    std::shared_ptr<FakeComBackend> fake = std::make_shared<FakeComBackend>();
-    TComPort port{"ComPort1", fake};
+    // Everything a handler touches outlives the port (its destructor may run a handling).
     std::vector<int> counts;
     std::atomic<int> calls{0};
+    std::vector<std::string> order;
+    std::vector<std::string> shown;
+    std::thread::id handlerThread;
+    std::atomic<bool> other{false};
+    std::shared_ptr<FakeComBackend> fake = std::make_shared<FakeComBackend>();
+    TComPort port{"ComPort1", fake};
 };
 
 TEST_F(ThreadTest, HandlingRunsOnlyWhenTheMainThreadServicesEvents)
 {
-    std::thread::id handlerThread;
     port.OnRxChar = [&](TCustomComPort*, int count) {
         handlerThread = std::this_thread::get_id();
         counts.push_back(count);
@@ -141,7 +145,6 @@ TEST_F(ThreadTest, CloseRunsAQueuedHandlingThenDiscardsTheQueue)
 
 TEST_F(ThreadTest, HandlingOrderOfOneDispatch)
 {
-    std::vector<std::string> order;
     port.OnError = [&](TCustomComPort*, TComErrors) { order.push_back("error"); };
     port.OnRxChar = [&](TCustomComPort*, int) { order.push_back("rx"); };
     port.OnTxEmpty = [&](TCustomComPort*) { order.push_back("txempty"); };
@@ -152,10 +155,10 @@ TEST_F(ThreadTest, HandlingOrderOfOneDispatch)
     port.OnRxFlag = [&](TCustomComPort*) { order.push_back("flag"); };
     port.OnRLSDChange = [&](TCustomComPort*, bool on) { order.push_back(on ? "rlsd1" : "rlsd0"); };
     port.OnRx80Full = [&](TCustomComPort*) { order.push_back("80full"); };
+    fake->receive("q"); // queued before the open, so only the raise below reports events
     open();
     order.clear(); // the open notifications
     fake->setModemStatus(MS_DSR_ON);
-    fake->receive("q");
     fake->raise(0x05FF);
     ASSERT_TRUE(serviceUntil([&] { return order.size() >= 9; }));
     // No line errors were queued, so OnError is skipped.
@@ -166,7 +169,6 @@ TEST_F(ThreadTest, HandlingOrderOfOneDispatch)
 
 TEST_F(ThreadTest, NoneRunsOnTheEventThread)
 {
-    std::atomic<bool> other{false};
     const auto main = std::this_thread::get_id();
     port.OnRxChar = [&](TCustomComPort*, int) {
         other = std::this_thread::get_id() != main;
@@ -209,9 +211,7 @@ TEST_F(ThreadTest, DisableEventsDropsEverything)
 
 TEST_F(ThreadTest, WindowSyncPostsEachEventAndReportsErrors)
 {
-    std::vector<std::string> shown;
     SetApplicationExceptionHandler([&](const std::exception& e) { shown.push_back(e.what()); });
-    std::vector<std::string> order;
     port.OnRing = [&](TCustomComPort*) {
         order.push_back("ring");
         throw std::runtime_error("ring failed");
