@@ -723,7 +723,12 @@ void TForm1::reportException(const std::exception& error)
 {
     if (dynamic_cast<const EAbort*>(&error))
         return;
-    showMessage(error.what());
+    std::string text = error.what();
+    // The port's fixed message says what failed; the system's reason (and, for a permission
+    // problem, the fix) goes on the next line.
+    if (const auto* port = dynamic_cast<const EComPort*>(&error); port && !port->Detail().empty())
+        text += "\r\n" + port->Detail();
+    showMessage(text);
 }
 
 template <class F> void TForm1::guard(F&& body)

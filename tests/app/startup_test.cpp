@@ -145,6 +145,10 @@ TEST_F(StartupTest, MissingCom1ShowsTheOpenErrorBeforeTheWindowAndTheFinalOpenMe
     ASSERT_EQ(dialogs.messages.size(), 1u); // shown while the window was built, before show()
     EXPECT_TRUE(startsWith(dialogs.messages[0], "COM Port Error: Unable to open com port"))
         << dialogs.messages[0];
+    // The system's reason follows on the next line.
+    EXPECT_NE(dialogs.messages[0].find("\r\ncannot open /nonexistent/memvane-com1"),
+              std::string::npos)
+        << dialogs.messages[0];
     form->show();
     ASSERT_TRUE(processUntil([this] { return form->initialised(); }));
     ASSERT_EQ(dialogs.messages.size(), 2u);
