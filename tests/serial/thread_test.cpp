@@ -311,14 +311,21 @@ TEST_F(ThreadTest, PriorityReachesTheThread)
 
 TEST(MainThreadQueue, SyncCallsRunInOrderAndReturnTheirErrors)
 {
+    mainthread::Attach(); // what every port's constructor does
     std::vector<int> order;
     std::exception_ptr err;
+    std::atomic<bool> done{false};
     std::thread worker([&] {
         mainthread::RunSync([&] { order.push_back(1); });
         err = mainthread::RunSync([&] { throw std::runtime_error("boom"); });
         mainthread::RunSync([&] { order.push_back(2); });
+        done = true;
+        mainthread::Notify();
     });
-    ASSERT_TRUE(serviceUntil([&] { return order.size() == 2; }));
+    // The Qt event loop runs the calls...
+    EXPECT_TRUE(serviceUntil([&] { return done.load(); }));
+    // ...and should it not, this releases the worker so the test can fail instead of hanging.
+    mainthread::ServiceUntil([&] { return done.load(); });
     worker.join();
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
     ASSERT_TRUE(err);
@@ -333,6 +340,7 @@ TEST(MainThreadQueue, ServiceUntilRunsSyncCallsButNotPosts)
 {
     bool posted = false, synced = false;
     std::atomic<bool> finished{false};
+    mainthread::Attach();
     mainthread::Post([&] { posted = true; });
     std::thread worker([&] {
         mainthread::RunSync([&] { synced = true; });
