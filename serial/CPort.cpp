@@ -65,7 +65,10 @@ EComPort::EComPort(int ACode, int AWinCode, const std::string& portName, std::st
 
 // ---- Value objects -----------------------------------------------------------------------
 
-void TComPersistent::Assign(const TComPersistent& Source) { AssignError(Source); }
+void TComPersistent::Assign(const TComPersistent& Source)
+{
+    AssignError(Source);
+}
 
 void TComPersistent::AssignError(const TComPersistent& Source) const
 {
@@ -148,8 +151,7 @@ void TComFlowControl::Assign(const TComPersistent& Source)
 }
 
 namespace {
-template <typename T>
-bool store(T& field, T value)
+template <typename T> bool store(T& field, T value)
 {
     if (field == value)
         return false;
@@ -301,7 +303,10 @@ void TComBuffer::Assign(const TComPersistent& Source)
 
 namespace {
 // Queue sizes are kept even.
-int evenSize(int value) { return value > 0 && value % 2 == 1 ? value - 1 : value; }
+int evenSize(int value)
+{
+    return value > 0 && value % 2 == 1 ? value - 1 : value;
+}
 } // namespace
 
 void TComBuffer::SetInputSize(int Value)
@@ -324,8 +329,8 @@ TComDCB BuildDCB(TBaudRate BaudRate, int CustomBaudRate, TStopBits StopBits, TDa
 {
     TComDCB dcb;
     dcb.DCBlength = 28;
-    dcb.BaudRate = BaudRate == brCustom ? static_cast<std::uint32_t>(CustomBaudRate)
-                                        : BaudRateToInt(BaudRate);
+    dcb.BaudRate =
+        BaudRate == brCustom ? static_cast<std::uint32_t>(CustomBaudRate) : BaudRateToInt(BaudRate);
     std::uint32_t f = DCB_fBinary;
     if (Parity.Check())
         f |= DCB_fParity;
@@ -363,7 +368,8 @@ TComDCB BuildDCB(TBaudRate BaudRate, int CustomBaudRate, TStopBits StopBits, TDa
 
 // ---- Transfer records --------------------------------------------------------------------
 
-struct TCPortAsync::Transfer {
+struct TCPortAsync::Transfer
+{
     std::thread worker;
     std::atomic<bool> completed{false};
     int error = 0;
@@ -374,7 +380,10 @@ struct TCPortAsync::Transfer {
 
 TCPortAsync::TCPortAsync() = default;
 
-TCPortAsync::~TCPortAsync() { finish(); }
+TCPortAsync::~TCPortAsync()
+{
+    finish();
+}
 
 void TCPortAsync::finish()
 {
@@ -384,15 +393,15 @@ void TCPortAsync::finish()
 
 // ---- The port ----------------------------------------------------------------------------
 
-struct TCustomComPort::WindowToken {
+struct TCustomComPort::WindowToken
+{
     TCustomComPort* port; // null once the port closed or went away (main thread only)
 };
 
 TCustomComPort::TCustomComPort(std::string name, std::shared_ptr<TComBackend> backend)
     : FName(std::move(name)), m_backend(backend ? std::move(backend) : DefaultComBackend()),
       FBuffer(std::make_unique<TComBuffer>()), FParity(std::make_unique<TComParity>()),
-      FTimeouts(std::make_unique<TComTimeouts>()),
-      FFlowControl(std::make_unique<TComFlowControl>())
+      FTimeouts(std::make_unique<TComTimeouts>()), FFlowControl(std::make_unique<TComFlowControl>())
 {
     FBuffer->FComPort = this;
     FParity->FComPort = this;
@@ -439,10 +448,12 @@ void TCustomComPort::RemoveFreeNotification(const void* key)
     std::erase_if(m_freeNotify, [key](const auto& listener) { return listener.first == key; });
 }
 
-void TCustomComPort::raise(int code, int err) const { throw EComPort(code, err, FPort); }
+void TCustomComPort::raise(int code, int err) const
+{
+    throw EComPort(code, err, FPort);
+}
 
-template <typename F>
-void TCustomComPort::forLinks(F&& f)
+template <typename F> void TCustomComPort::forLinks(F&& f)
 {
     // A handler may (un)register links; walk a copy.
     std::vector<TComLink*> links = FLinks;
@@ -450,7 +461,10 @@ void TCustomComPort::forLinks(F&& f)
         f(*link);
 }
 
-void TCustomComPort::BeginLoading() { FLoading = true; }
+void TCustomComPort::BeginLoading()
+{
+    FLoading = true;
+}
 
 void TCustomComPort::Loaded()
 {
@@ -479,9 +493,15 @@ void TCustomComPort::SetConnected(bool Value)
         Close();
 }
 
-std::intptr_t TCustomComPort::Handle() const { return FHandle ? FHandle->nativeHandle() : -1; }
+std::intptr_t TCustomComPort::Handle() const
+{
+    return FHandle ? FHandle->nativeHandle() : -1;
+}
 
-std::shared_ptr<ComEvent> TCustomComPort::CreateEvent() { return m_backend->createEvent(); }
+std::shared_ptr<ComEvent> TCustomComPort::CreateEvent()
+{
+    return m_backend->createEvent();
+}
 
 // Opening: device, settings, event delivery, then the open notifications.
 void TCustomComPort::Open()
@@ -602,7 +622,10 @@ void TCustomComPort::closeDevice()
     device->close();
 }
 
-void TCustomComPort::BeginUpdate() { ++FUpdateCount; }
+void TCustomComPort::BeginUpdate()
+{
+    ++FUpdateCount;
+}
 
 void TCustomComPort::EndUpdate()
 {
@@ -1254,11 +1277,12 @@ void TCustomComPort::HandleEvents(TComEvents Events)
 // ---- Event thread ------------------------------------------------------------------------
 
 namespace {
-const TComEvent kHandlingOrder[] = {evError, evRxChar, evTxEmpty, evBreak,  evRing,
-                                    evCTS,   evDSR,    evRxFlag,  evRLSD,   evRx80Full};
+const TComEvent kHandlingOrder[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
+                                    evCTS,   evDSR,    evRxFlag,  evRLSD,  evRx80Full};
 } // namespace
 
-struct TComThread::State {
+struct TComThread::State
+{
     TCustomComPort* FComPort = nullptr; // null once the port let go of the thread
     std::shared_ptr<ComEvent> FStopEvent;
     std::atomic<std::uint32_t> FEvents{0};
@@ -1294,9 +1318,18 @@ TComThread::~TComThread()
         Stop();
 }
 
-bool TComThread::Finished() const { return m_state->finished.load(); }
-int TComThread::WaitCount() const { return m_state->waits.load(); }
-TComEvents TComThread::Events() const { return TComEvents::FromBits(m_state->FEvents.load()); }
+bool TComThread::Finished() const
+{
+    return m_state->finished.load();
+}
+int TComThread::WaitCount() const
+{
+    return m_state->waits.load();
+}
+TComEvents TComThread::Events() const
+{
+    return TComEvents::FromBits(m_state->FEvents.load());
+}
 
 void TComThread::Stop()
 {
@@ -1365,7 +1398,8 @@ bool TComThread::dispatch(State& st, TComEvents events)
             if (!port)
                 return;
             st.inMainHandling = true;
-            struct Reset {
+            struct Reset
+            {
                 bool& flag;
                 ~Reset() { flag = false; }
             } reset{st.inMainHandling};

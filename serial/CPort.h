@@ -69,7 +69,8 @@ enum : int {
     CError_RegError = 23,
 };
 
-class EComPort : public AppError {
+class EComPort : public AppError
+{
 public:
     // "COM Port Error: <text>"; WinCode -1.
     explicit EComPort(int ACode);
@@ -98,7 +99,8 @@ using TComErrorEvent = std::function<void(TCustomComPort* Sender, TComErrors Err
 using TComSignalEvent = std::function<void(TCustomComPort* Sender, bool OnOff)>;
 
 // Base of the assignable value objects.
-class TComPersistent {
+class TComPersistent
+{
 public:
     virtual ~TComPersistent() = default;
     virtual const char* ClassName() const = 0;
@@ -110,7 +112,8 @@ protected:
     [[noreturn]] void AssignError(const TComPersistent& Source) const;
 };
 
-class TComParity : public TComPersistent {
+class TComParity : public TComPersistent
+{
 public:
     TComParity() = default;
     TComParity(const TComParity&) = delete;
@@ -138,7 +141,8 @@ private:
     TComChar FReplaceChar = 0;
 };
 
-class TComFlowControl : public TComPersistent {
+class TComFlowControl : public TComPersistent
+{
 public:
     TComFlowControl() = default;
     TComFlowControl(const TComFlowControl&) = delete;
@@ -189,7 +193,8 @@ private:
     TComChar FXoffChar = 19;
 };
 
-class TComTimeouts : public TComPersistent {
+class TComTimeouts : public TComPersistent
+{
 public:
     TComTimeouts() = default;
     TComTimeouts(const TComTimeouts&) = delete;
@@ -220,7 +225,8 @@ private:
     int FWriteTotalC = 1000;
 };
 
-class TComBuffer : public TComPersistent {
+class TComBuffer : public TComPersistent
+{
 public:
     TComBuffer() = default;
     TComBuffer(const TComBuffer&) = delete;
@@ -252,7 +258,8 @@ TComDCB BuildDCB(TBaudRate BaudRate, int CustomBaudRate, TStopBits StopBits, TDa
 using TComLinkFlagEvent = std::function<void(TCustomComPort* Sender, bool OnOff)>;
 using TComLinkBufEvent = std::function<void(TCustomComPort* Sender, const char* Buffer, int Count)>;
 
-class TComLink {
+class TComLink
+{
 public:
     TComLinkFlagEvent OnConn;
     TComLinkBufEvent OnRxBuf;
@@ -270,7 +277,8 @@ public:
 // One transfer record: the port keeps one for its reads and one for its writes; callers of the
 // asynchronous calls own theirs. A started transfer runs on a helper thread until it ends as the
 // timeouts say or is aborted (AbortAllAsync, Close); destroying a record waits for it.
-class TCPortAsync {
+class TCPortAsync
+{
 public:
     TCPortAsync();
     ~TCPortAsync();
@@ -289,7 +297,8 @@ private:
 };
 using PCPortAsync = TCPortAsync*;
 
-class TCustomComPort {
+class TCustomComPort
+{
 public:
     explicit TCustomComPort(std::string name = "ComPort1",
                             std::shared_ptr<TComBackend> backend = nullptr);
@@ -504,7 +513,8 @@ private:
 };
 
 // The port as the main window owns it.
-class TComPort : public TCustomComPort {
+class TComPort : public TCustomComPort
+{
 public:
     using TCustomComPort::TCustomComPort;
 };
@@ -512,7 +522,8 @@ public:
 // The event thread of an open port: waits for line events and dispatches them by SyncMethod.
 // Made by Open, stopped by Close. It ends by itself when the wait fails (the device hung up) or
 // a handler raised an error; then no more events arrive until the port is reopened.
-class TComThread {
+class TComThread
+{
 public:
     explicit TComThread(TCustomComPort* AComPort); // starts the thread
     ~TComThread();                                 // stops it and waits

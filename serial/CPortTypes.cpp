@@ -7,10 +7,10 @@ namespace memvane {
 namespace {
 
 const char* const kBaudTexts[BaudRateCount] = {
-    "Custom", "110",   "300",   "600",   "1200",   "2400",   "4800",   "9600",
+    "Custom", "110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",
     "14400",  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
-const std::uint32_t kBaudValues[BaudRateCount] = {0,     110,   300,   600,    1200,   2400,
-                                                  4800,  9600,  14400, 19200,  38400,  56000,
+const std::uint32_t kBaudValues[BaudRateCount] = {0,     110,    300,    600,   1200,  2400,
+                                                  4800,  9600,   14400,  19200, 38400, 56000,
                                                   57600, 115200, 128000, 256000};
 const char* const kStopTexts[StopBitsCount] = {"1", "1.5", "2"};
 const char* const kDataTexts[DataBitsCount] = {"5", "6", "7", "8"};
@@ -53,21 +53,41 @@ E fromText(std::string_view text, const char* const (&table)[N], E fallback)
     return fallback;
 }
 
-template <int N>
-const char* textOf(int ordinal, const char* const (&table)[N])
+template <int N> const char* textOf(int ordinal, const char* const (&table)[N])
 {
     return ordinal >= 0 && ordinal < N ? table[ordinal] : "";
 }
 
 } // namespace
 
-const char* BaudRateToStr(TBaudRate v) { return textOf(v, kBaudTexts); }
-const char* StopBitsToStr(TStopBits v) { return textOf(v, kStopTexts); }
-const char* DataBitsToStr(TDataBits v) { return textOf(v, kDataTexts); }
-const char* ParityToStr(TParityBits v) { return textOf(v, kParityTexts); }
-const char* DTRToStr(TDTRFlowControl v) { return textOf(v, kDTRTexts); }
-const char* RTSToStr(TRTSFlowControl v) { return textOf(v, kRTSTexts); }
-const char* FlowControlToStr(TFlowControl v) { return textOf(v, kFlowTexts); }
+const char* BaudRateToStr(TBaudRate v)
+{
+    return textOf(v, kBaudTexts);
+}
+const char* StopBitsToStr(TStopBits v)
+{
+    return textOf(v, kStopTexts);
+}
+const char* DataBitsToStr(TDataBits v)
+{
+    return textOf(v, kDataTexts);
+}
+const char* ParityToStr(TParityBits v)
+{
+    return textOf(v, kParityTexts);
+}
+const char* DTRToStr(TDTRFlowControl v)
+{
+    return textOf(v, kDTRTexts);
+}
+const char* RTSToStr(TRTSFlowControl v)
+{
+    return textOf(v, kRTSTexts);
+}
+const char* FlowControlToStr(TFlowControl v)
+{
+    return textOf(v, kFlowTexts);
+}
 
 TBaudRate StrToBaudRate(std::string_view text, TBaudRate fallback)
 {
@@ -102,11 +122,26 @@ std::uint32_t BaudRateToInt(TBaudRate v)
 {
     return v >= 0 && v < BaudRateCount ? kBaudValues[v] : 0;
 }
-std::uint8_t StopBitsToCode(TStopBits v) { return static_cast<std::uint8_t>(v); }
-std::uint8_t DataBitsToSize(TDataBits v) { return static_cast<std::uint8_t>(5 + v); }
-std::uint8_t ParityToCode(TParityBits v) { return static_cast<std::uint8_t>(v); }
-std::uint32_t DTRToFlags(TDTRFlowControl v) { return static_cast<std::uint32_t>(v) << 4; }
-std::uint32_t RTSToFlags(TRTSFlowControl v) { return static_cast<std::uint32_t>(v) << 12; }
+std::uint8_t StopBitsToCode(TStopBits v)
+{
+    return static_cast<std::uint8_t>(v);
+}
+std::uint8_t DataBitsToSize(TDataBits v)
+{
+    return static_cast<std::uint8_t>(5 + v);
+}
+std::uint8_t ParityToCode(TParityBits v)
+{
+    return static_cast<std::uint8_t>(v);
+}
+std::uint32_t DTRToFlags(TDTRFlowControl v)
+{
+    return static_cast<std::uint32_t>(v) << 4;
+}
+std::uint32_t RTSToFlags(TRTSFlowControl v)
+{
+    return static_cast<std::uint32_t>(v) << 12;
+}
 
 std::uint32_t EventsToMask(TComEvents events)
 {

@@ -12,8 +12,22 @@
 namespace memvane {
 
 enum TBaudRate {
-    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
-    br56000, br57600, br115200, br128000, br256000
+    brCustom,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000
 };
 enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
 enum TDataBits { dbFive, dbSix, dbSeven, dbEight };
@@ -22,7 +36,16 @@ enum TDTRFlowControl { dtrDisable, dtrEnable, dtrHandshake };
 enum TRTSFlowControl { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
 enum TFlowControl { fcHardware, fcSoftware, fcNone, fcCustom };
 enum TComEvent {
-    evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+    evRxChar,
+    evTxEmpty,
+    evRxFlag,
+    evRing,
+    evBreak,
+    evCTS,
+    evDSR,
+    evError,
+    evRLSD,
+    evRx80Full
 };
 enum TComSignal { csCTS, csDSR, csRing, csRLSD };
 enum TComError { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull };
@@ -31,13 +54,11 @@ enum TStoreType { stRegistry, stIniFile };
 enum TStoredProp { spBasic, spFlowControl, spBuffer, spTimeouts, spParity, spOthers };
 enum TOperationKind { okWrite, okRead };
 // Priority of the event thread; mapped onto the platform's scheduling in the backend.
-enum TThreadPriority {
-    tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical
-};
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 // A set of enumeration values, one bit per ordinal (all sets here have at most 16 members).
-template <typename E, int N>
-class TEnumSet {
+template <typename E, int N> class TEnumSet
+{
 public:
     constexpr TEnumSet() = default;
     constexpr TEnumSet(std::initializer_list<E> values)

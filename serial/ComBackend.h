@@ -17,7 +17,8 @@
 namespace memvane {
 
 // The line-settings block, field for field as the component defines it.
-struct TComDCB {
+struct TComDCB
+{
     std::uint32_t DCBlength = 28;
     std::uint32_t BaudRate = 0;
     std::uint32_t Flags = 0;
@@ -54,7 +55,8 @@ constexpr std::uint32_t DCB_fAbortOnError = 0x4000;
 
 // Timeouts in milliseconds, each the 32-bit pattern of the component's signed value
 // (0xFFFFFFFF for -1), in the order the device takes them.
-struct TComTimeoutValues {
+struct TComTimeoutValues
+{
     std::uint32_t ReadIntervalTimeout = 0;
     std::uint32_t ReadTotalTimeoutMultiplier = 0;
     std::uint32_t ReadTotalTimeoutConstant = 0;
@@ -65,14 +67,16 @@ struct TComTimeoutValues {
 };
 
 // Queue state reported by clearCommError.
-struct TComStat {
+struct TComStat
+{
     std::uint32_t Flags = 0; // hold and state flags; the component uses the low byte
     std::uint32_t InQueue = 0;
     std::uint32_t OutQueue = 0;
 };
 
 // A manual-reset event that any thread may set; a device wait can include it.
-class ComEvent {
+class ComEvent
+{
 public:
     virtual ~ComEvent() = default;
     virtual void set() = 0;
@@ -87,7 +91,8 @@ enum class ComWaitResult {
     Failed // error holds the reason; a hang-up of the line ends up here
 };
 
-class ComDevice {
+class ComDevice
+{
 public:
     virtual ~ComDevice() = default; // closes the device if close() was not called
 
@@ -117,12 +122,14 @@ public:
 
 // Why an open failed: the system error and a sentence for the user ("cannot open /dev/ttyUSB0:
 // Permission denied ...").
-struct ComOpenError {
+struct ComOpenError
+{
     int error = 0;
     std::string detail;
 };
 
-class TComBackend {
+class TComBackend
+{
 public:
     virtual ~TComBackend() = default;
     // Opens the named port for exclusive use; null with `error` filled on failure.

@@ -11,7 +11,10 @@ namespace memvane {
 
 namespace settings {
 
-std::string IntToText(int value) { return std::to_string(value); }
+std::string IntToText(int value)
+{
+    return std::to_string(value);
+}
 
 int TextToInt(const std::string& text, int fallback)
 {
@@ -27,7 +30,10 @@ int TextToInt(const std::string& text, int fallback)
     return TryStrToInt(text, value) ? value : fallback;
 }
 
-std::string BoolToText(bool value) { return value ? "Yes" : "No"; }
+std::string BoolToText(bool value)
+{
+    return value ? "Yes" : "No";
+}
 
 bool TextToBool(const std::string& text)
 {
@@ -187,8 +193,7 @@ void TCustomComPort::loadIni(const std::string& path)
         TComTimeouts& t = *FTimeouts;
         t.SetReadInterval(integer("Timeouts.ReadInterval", t.ReadInterval()));
         t.SetReadTotalConstant(integer("Timeouts.ReadTotalConstant", t.ReadTotalConstant()));
-        t.SetReadTotalMultiplier(
-            integer("Timeouts.ReadTotalMultiplier", t.ReadTotalMultiplier()));
+        t.SetReadTotalMultiplier(integer("Timeouts.ReadTotalMultiplier", t.ReadTotalMultiplier()));
         t.SetWriteTotalConstant(integer("Timeouts.WriteTotalConstant", t.WriteTotalConstant()));
         t.SetWriteTotalMultiplier(
             integer("Timeouts.WriteTotalMultiplier", t.WriteTotalMultiplier()));

@@ -13,7 +13,10 @@ namespace memvane {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string trimBlanks(const std::string& s)
 {
@@ -69,9 +72,13 @@ std::string systemError(const std::string& what, const std::string& path, int er
     return what + " " + path + ": " + std::strerror(err);
 }
 
-bool hasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+bool hasLineBreak(const std::string& s)
+{
+    return s.find_first_of("\r\n") != std::string::npos;
+}
 
-class FdCloser {
+class FdCloser
+{
 public:
     explicit FdCloser(int fd) : m_fd(fd) {}
     ~FdCloser()
@@ -228,7 +235,8 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
             --at;
         if (m_lines[at - 1].eol.empty())
             m_lines[at - 1].eol = nl;
-        m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), Line{k + "=" + value, nl});
+        m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at),
+                       Line{k + "=" + value, nl});
         m_dirty = true;
         return;
     }
@@ -258,7 +266,9 @@ void IniFile::Flush()
     std::filesystem::path targetPath(target);
     std::string dir = targetPath.has_parent_path() ? targetPath.parent_path().string() : ".";
 
-    struct stat existing{};
+    struct stat existing
+    {
+    };
     bool exists = ::stat(target.c_str(), &existing) == 0;
 
     std::random_device rd;

@@ -19,7 +19,8 @@
 
 namespace memvane {
 
-class IniFile {
+class IniFile
+{
 public:
     static constexpr std::size_t MaxValueLength = 2047;
 
@@ -35,21 +36,22 @@ public:
 
     // Throws std::invalid_argument for a section, key or value that cannot be written as one
     // line (line breaks; "=" or a leading "[", ";" or "#" in a key; "]" in a section name).
-    void WriteString(const std::string& section, const std::string& key,
-                     const std::string& value);
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
 
     // Writes the changes, if any. Throws std::runtime_error with the system's reason.
     void Flush();
 
 private:
-    struct Line {
+    struct Line
+    {
         std::string text; // without the line ending
         std::string eol;  // "\n", "\r\n" or "" (last line without ending)
     };
-    struct Location {
-        std::size_t sectionLine;          // index of the "[...]" line
-        std::size_t end;                  // one past the section's last line
-        std::optional<std::size_t> key;   // the key's line, when present
+    struct Location
+    {
+        std::size_t sectionLine;        // index of the "[...]" line
+        std::size_t end;                // one past the section's last line
+        std::optional<std::size_t> key; // the key's line, when present
     };
 
     void load();

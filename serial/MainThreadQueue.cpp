@@ -18,18 +18,21 @@ namespace {
 
 const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 401);
 
-struct SyncCall {
+struct SyncCall
+{
     std::function<void()> fn;
     bool done = false;
     std::exception_ptr error;
 };
 
-struct Entry {
+struct Entry
+{
     SyncCall* sync = nullptr;     // a worker waits for it
     std::function<void()> posted; // nobody waits
 };
 
-struct Queue {
+struct Queue
+{
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Entry> entries;
@@ -45,7 +48,8 @@ Queue& queue()
     return *q;
 }
 
-class Waker : public QObject {
+class Waker : public QObject
+{
 public:
     ~Waker() override
     {
@@ -115,7 +119,10 @@ void runPosted(std::function<void()>& fn)
 
 } // namespace
 
-bool IsMainThread() { return onMainThread(); }
+bool IsMainThread()
+{
+    return onMainThread();
+}
 
 void Attach()
 {

@@ -43,7 +43,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kMaxDword = 0xFFFFFFFFu;
 
 // A manual-reset event on an eventfd: readable while set.
-class PosixEvent : public ComEvent {
+class PosixEvent : public ComEvent
+{
 public:
     PosixEvent() : m_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
     ~PosixEvent() override
@@ -96,9 +97,13 @@ std::optional<Clock::time_point> earlier(std::optional<Clock::time_point> a,
     return std::min(*a, *b);
 }
 
-bool noModemLines(int err) { return err == ENOTTY || err == EINVAL; }
+bool noModemLines(int err)
+{
+    return err == ENOTTY || err == EINVAL;
+}
 
-class PosixDevice : public ComDevice {
+class PosixDevice : public ComDevice
+{
 public:
     PosixDevice(int fd, std::string path)
         : m_fd(fd), m_path(std::move(path)), m_readAbort(std::make_shared<PosixEvent>()),
@@ -138,7 +143,9 @@ public:
         Use use(*this);
         if (!use)
             return EBADF;
-        struct termios current {};
+        struct termios current
+        {
+        };
         if (::tcgetattr(m_fd, &current) != 0)
             return errno;
         TermiosPlan plan;
@@ -209,7 +216,8 @@ public:
                 return ComWaitResult::Failed;
             }
         }
-        struct Unregister {
+        struct Unregister
+        {
             int epfd, fd;
             ~Unregister()
             {
@@ -323,13 +331,11 @@ public:
             abort = m_readAbort;
         }
         const bool immediate = t.ReadIntervalTimeout == kMaxDword &&
-                               t.ReadTotalTimeoutMultiplier == 0 &&
-                               t.ReadTotalTimeoutConstant == 0;
+                               t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
         // Wait up to the constant for the first byte, then return what is there.
-        const bool firstByte = t.ReadIntervalTimeout == kMaxDword &&
-                               t.ReadTotalTimeoutMultiplier == kMaxDword &&
-                               t.ReadTotalTimeoutConstant != 0 &&
-                               t.ReadTotalTimeoutConstant != kMaxDword;
+        const bool firstByte =
+            t.ReadIntervalTimeout == kMaxDword && t.ReadTotalTimeoutMultiplier == kMaxDword &&
+            t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != kMaxDword;
         std::optional<Clock::time_point> total;
         const auto start = Clock::now();
         if (firstByte) {
@@ -340,8 +346,7 @@ public:
                                t.ReadTotalTimeoutConstant;
             total = start + std::chrono::milliseconds(std::min<std::uint64_t>(ms, 1ull << 40));
         }
-        const bool useInterval =
-            t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kMaxDword;
+        const bool useInterval = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kMaxDword;
         std::optional<Clock::time_point> lastByte;
         char* out = static_cast<char*>(buffer);
         for (;;) {
@@ -377,8 +382,8 @@ public:
                 return 0;
             std::optional<Clock::time_point> deadline = total;
             if (useInterval && lastByte)
-                deadline = earlier(deadline,
-                                   *lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout));
+                deadline =
+                    earlier(deadline, *lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout));
             if (deadline && Clock::now() >= *deadline)
                 return 0;
             int r = waitReady(POLLIN, *abort, msUntil(deadline));
@@ -406,7 +411,8 @@ public:
         if (t.WriteTotalTimeoutMultiplier != 0 || t.WriteTotalTimeoutConstant != 0) {
             std::uint64_t ms = std::uint64_t(t.WriteTotalTimeoutMultiplier) * std::uint64_t(size) +
                                t.WriteTotalTimeoutConstant;
-            deadline = Clock::now() + std::chrono::milliseconds(std::min<std::uint64_t>(ms, 1ull << 40));
+            deadline =
+                Clock::now() + std::chrono::milliseconds(std::min<std::uint64_t>(ms, 1ull << 40));
         }
         const char* in = static_cast<const char*>(buffer);
         int result = 0;
@@ -606,7 +612,8 @@ private:
     enum : std::uint32_t { kPort, kClosing, kTxWake, kStop };
 
     // Keeps the descriptor open while an operation uses it.
-    class Use {
+    class Use
+    {
     public:
         explicit Use(PosixDevice& d) : m_d(d)
         {
@@ -661,8 +668,7 @@ private:
     // Break, line errors and modem-line changes since the last look, as event bits.
     std::uint32_t lineStatusEvents(std::uint32_t wanted)
     {
-        if (!m_icountOk ||
-            !(wanted & (EV_ERR | EV_BREAK | EV_CTS | EV_DSR | EV_RING | EV_RLSD)))
+        if (!m_icountOk || !(wanted & (EV_ERR | EV_BREAK | EV_CTS | EV_DSR | EV_RING | EV_RLSD)))
             return 0;
         serial_icounter_struct now{};
         if (::ioctl(m_fd, TIOCGICOUNT, &now) != 0)
@@ -731,8 +737,7 @@ std::string fileKind(const struct stat& st)
 
 } // namespace
 
-std::shared_ptr<ComDevice> PosixBackend::open(const std::string& port, bool,
-                                              ComOpenError& error)
+std::shared_ptr<ComDevice> PosixBackend::open(const std::string& port, bool, ComOpenError& error)
 {
     const std::string path = PortNameToDevicePath(port);
     auto fail = [&](int err, std::string detail) -> std::shared_ptr<ComDevice> {
@@ -741,7 +746,9 @@ std::shared_ptr<ComDevice> PosixBackend::open(const std::string& port, bool,
         return nullptr;
     };
     // Look before opening: opening a FIFO or some other special file can have side effects.
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0)
         return fail(errno, OpenErrorDetail(path, errno));
     if (!S_ISCHR(st.st_mode))
@@ -776,7 +783,10 @@ std::shared_ptr<ComDevice> PosixBackend::open(const std::string& port, bool,
     return device;
 }
 
-std::shared_ptr<ComEvent> PosixBackend::createEvent() { return std::make_shared<PosixEvent>(); }
+std::shared_ptr<ComEvent> PosixBackend::createEvent()
+{
+    return std::make_shared<PosixEvent>();
+}
 
 void PosixBackend::setThreadPriority(int priority)
 {

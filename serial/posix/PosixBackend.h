@@ -26,7 +26,8 @@
 
 namespace memvane::posix {
 
-class PosixBackend : public TComBackend {
+class PosixBackend : public TComBackend
+{
 public:
     std::shared_ptr<ComDevice> open(const std::string& port, bool overlapped,
                                     ComOpenError& error) override;

@@ -11,7 +11,9 @@ namespace memvane::posix {
 
 int SetCustomBaudRate(int fd, std::uint32_t rate)
 {
-    struct termios2 t {};
+    struct termios2 t
+    {
+    };
     if (ioctl(fd, TCGETS2, &t) != 0)
         return errno;
     t.c_cflag &= ~static_cast<unsigned>(CBAUD | (CBAUD << IBSHIFT));
@@ -25,7 +27,9 @@ int SetCustomBaudRate(int fd, std::uint32_t rate)
 
 int GetBaudRates(int fd, std::uint32_t& input, std::uint32_t& output)
 {
-    struct termios2 t {};
+    struct termios2 t
+    {
+    };
     if (ioctl(fd, TCGETS2, &t) != 0)
         return errno;
     input = t.c_ispeed;

@@ -6,16 +6,17 @@ namespace memvane::posix {
 
 speed_t StandardSpeed(std::uint32_t rate)
 {
-    struct Entry {
+    struct Entry
+    {
         std::uint32_t rate;
         speed_t speed;
     };
     static const Entry table[] = {
-        {50, B50},         {75, B75},         {110, B110},       {134, B134},
-        {150, B150},       {200, B200},       {300, B300},       {600, B600},
-        {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-        {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-        {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+        {50, B50},         {75, B75},         {110, B110},        {134, B134},
+        {150, B150},       {200, B200},       {300, B300},        {600, B600},
+        {1200, B1200},     {1800, B1800},     {2400, B2400},      {4800, B4800},
+        {9600, B9600},     {19200, B19200},   {38400, B38400},    {57600, B57600},
+        {115200, B115200}, {230400, B230400}, {460800, B460800},  {500000, B500000},
         {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
     for (const Entry& e : table) {
         if (e.rate == rate)
@@ -31,8 +32,8 @@ int PlanTermios(const TComDCB& dcb, const struct termios& current, TermiosPlan& 
         return EINVAL;
     struct termios t = current;
 
-    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                        ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR | IMAXBEL);
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY | INPCK | IGNPAR | IMAXBEL);
     if (dcb.Flags & DCB_fParity)
         t.c_iflag |= INPCK;
     if (dcb.Flags & DCB_fOutX)

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,7 +31,8 @@ void spit(const std::string& path, const std::string& content)
     out << content;
 }
 
-class IniFileTest : public ::testing::Test {
+class IniFileTest : public ::testing::Test
+{
 protected:
     test::TempDir dir;
     std::string path = dir.file("ComPort.ini");
@@ -156,7 +157,9 @@ TEST_F(IniFileTest, WriteThatRunsOutOfSpaceKeepsTheOldFile)
     spit(path, before);
     IniFile ini(path);
     ini.WriteString("ComPort1", "Port", std::string(4000, 'x'));
-    struct rlimit old {};
+    struct rlimit old
+    {
+    };
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;
@@ -201,7 +204,9 @@ TEST_F(IniFileTest, SaveKeepsModeLeavesNoTempFilesAndFollowsLinks)
     ini.Flush();
     EXPECT_TRUE(std::filesystem::is_symlink(path));
     EXPECT_EQ(slurp(real), "[S]\nK=2\n");
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     int files = 0;

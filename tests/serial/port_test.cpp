@@ -30,7 +30,8 @@ int codeOf(const std::function<void()>& f)
     return 0;
 }
 
-class PortTest : public ::testing::Test {
+class PortTest : public ::testing::Test
+{
 protected:
     std::shared_ptr<FakeComBackend> fake = std::make_shared<FakeComBackend>();
     TComPort port{"ComPort1", fake};
@@ -67,9 +68,9 @@ TEST_F(PortTest, OpenAppliesEverythingOnceInOrder)
     port.Open();
     EXPECT_TRUE(port.Connected());
     EXPECT_NE(port.Handle(), -1);
-    EXPECT_EQ(fake->calls(), (Calls{"open COM1", "setupComm 1024 1024", "setCommState",
-                                    "setCommTimeouts", "setCommMask 0x05FF", "getModemStatus",
-                                    "getModemStatus", "getModemStatus"}));
+    EXPECT_EQ(fake->calls(),
+              (Calls{"open COM1", "setupComm 1024 1024", "setCommState", "setCommTimeouts",
+                     "setCommMask 0x05FF", "getModemStatus", "getModemStatus", "getModemStatus"}));
     TComTimeoutValues t = fake->lastTimeouts();
     EXPECT_EQ(t.ReadIntervalTimeout, 0xFFFFFFFFu);
     EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
@@ -87,11 +88,19 @@ TEST_F(PortTest, OpenAndCloseNotifyInOrder)
     port.OnAfterOpen = [&](TCustomComPort*) { log.push_back("AfterOpen"); };
     port.OnBeforeClose = [&](TCustomComPort*) { log.push_back("BeforeClose"); };
     port.OnAfterClose = [&](TCustomComPort*) { log.push_back("AfterClose"); };
-    port.OnCTSChange = [&](TCustomComPort*, bool on) { log.push_back(std::string("CTS") + (on ? "1" : "0")); };
-    port.OnDSRChange = [&](TCustomComPort*, bool on) { log.push_back(std::string("DSR") + (on ? "1" : "0")); };
-    port.OnRLSDChange = [&](TCustomComPort*, bool on) { log.push_back(std::string("RLSD") + (on ? "1" : "0")); };
+    port.OnCTSChange = [&](TCustomComPort*, bool on) {
+        log.push_back(std::string("CTS") + (on ? "1" : "0"));
+    };
+    port.OnDSRChange = [&](TCustomComPort*, bool on) {
+        log.push_back(std::string("DSR") + (on ? "1" : "0"));
+    };
+    port.OnRLSDChange = [&](TCustomComPort*, bool on) {
+        log.push_back(std::string("RLSD") + (on ? "1" : "0"));
+    };
     TComLink link;
-    link.OnConn = [&](TCustomComPort*, bool on) { log.push_back(std::string("Conn") + (on ? "1" : "0")); };
+    link.OnConn = [&](TCustomComPort*, bool on) {
+        log.push_back(std::string("Conn") + (on ? "1" : "0"));
+    };
     port.RegisterLink(&link);
     fake->setModemStatus(MS_CTS_ON | MS_RLSD_ON);
     port.Open();
@@ -101,7 +110,8 @@ TEST_F(PortTest, OpenAndCloseNotifyInOrder)
     port.Close();
     EXPECT_EQ(log, (Calls{"CTS0", "DSR0", "RLSD0", "BeforeClose", "Conn0", "AfterClose"}));
     // Abort transfers, the thread's own closing steps, then the device.
-    EXPECT_EQ(fake->calls(), (Calls{"purge 0x0003", "setCommMask 0x0000", "purge 0x000C", "close"}));
+    EXPECT_EQ(fake->calls(),
+              (Calls{"purge 0x0003", "setCommMask 0x0000", "purge 0x000C", "close"}));
     EXPECT_FALSE(port.Connected());
     port.Close(); // closed: nothing
     EXPECT_EQ(fake->calls().size(), 4u);
@@ -126,7 +136,8 @@ TEST_F(PortTest, OpenFailureIsCode1AndChangesNothing)
 
 TEST_F(PortTest, ApplyFailuresDuringOpenCloseTheDevice)
 {
-    struct Row {
+    struct Row
+    {
         const char* op;
         int code;
     };
@@ -243,8 +254,8 @@ TEST_F(PortTest, OpenInsideAnUpdateBlockAppliesAtItsEnd)
     port.Open();
     EXPECT_EQ(fake->calls(kSetup), Calls{"open COM1"});
     port.EndUpdate();
-    EXPECT_EQ(fake->calls(kSetup), (Calls{"open COM1", "setupComm 1024 1024", "setCommState",
-                                          "setCommTimeouts"}));
+    EXPECT_EQ(fake->calls(kSetup),
+              (Calls{"open COM1", "setupComm 1024 1024", "setCommState", "setCommTimeouts"}));
 }
 
 TEST_F(PortTest, PortChangeReopensAtOnceEvenInsideAnUpdateBlock)
@@ -364,7 +375,8 @@ TEST(LineSettingsBlock, FieldsFromTheValues)
 
 TEST(LineSettingsBlock, OneFlagPerValue)
 {
-    struct Row {
+    struct Row
+    {
         const char* name;
         std::function<void(TComParity&, TComFlowControl&)> set;
         std::uint32_t flags;
@@ -381,13 +393,15 @@ TEST(LineSettingsBlock, OneFlagPerValue)
         {"cts", [](TComParity&, TComFlowControl& f) { f.SetOutCTSFlow(true); }, 0x0004},
         {"dsr", [](TComParity&, TComFlowControl& f) { f.SetOutDSRFlow(true); }, 0x0008},
         {"dtr enable", [](TComParity&, TComFlowControl& f) { f.SetControlDTR(dtrEnable); }, 0x0010},
-        {"dtr handshake", [](TComParity&, TComFlowControl& f) { f.SetControlDTR(dtrHandshake); }, 0x0020},
+        {"dtr handshake", [](TComParity&, TComFlowControl& f) { f.SetControlDTR(dtrHandshake); },
+         0x0020},
         {"dsr sens", [](TComParity&, TComFlowControl& f) { f.SetDSRSensitivity(true); }, 0x0040},
         {"tx cont", [](TComParity&, TComFlowControl& f) { f.SetTxContinueOnXoff(true); }, 0x0080},
         {"outx", [](TComParity&, TComFlowControl& f) { f.SetXonXoffOut(true); }, 0x0100},
         {"inx", [](TComParity&, TComFlowControl& f) { f.SetXonXoffIn(true); }, 0x0200},
         {"rts enable", [](TComParity&, TComFlowControl& f) { f.SetControlRTS(rtsEnable); }, 0x1000},
-        {"rts handshake", [](TComParity&, TComFlowControl& f) { f.SetControlRTS(rtsHandshake); }, 0x2000},
+        {"rts handshake", [](TComParity&, TComFlowControl& f) { f.SetControlRTS(rtsHandshake); },
+         0x2000},
         {"rts toggle", [](TComParity&, TComFlowControl& f) { f.SetControlRTS(rtsToggle); }, 0x3000},
     };
     for (const Row& r : rows) {
@@ -405,7 +419,8 @@ TEST(LineSettingsBlock, OneFlagPerValue)
     TComBuffer buffer;
     parity.SetReplaceChar('?');
     parity.SetReplace(true);
-    EXPECT_EQ(BuildDCB(br9600, 0, sbOneStopBit, dbEight, parity, flow, buffer, false, 0).ErrorChar, 0);
+    EXPECT_EQ(BuildDCB(br9600, 0, sbOneStopBit, dbEight, parity, flow, buffer, false, 0).ErrorChar,
+              0);
     parity.SetCheck(true);
     parity.SetBits(prOdd);
     TComDCB dcb = BuildDCB(br9600, 0, sbOneStopBit, dbEight, parity, flow, buffer, false, 0);
@@ -415,7 +430,8 @@ TEST(LineSettingsBlock, OneFlagPerValue)
 
 TEST(FlowControlSummary, ReadAndWrite)
 {
-    struct Row {
+    struct Row
+    {
         TRTSFlowControl rts;
         bool cts, xin, xout;
         TFlowControl summary;
@@ -481,7 +497,8 @@ TEST_F(PortTest, AssigningValueObjects)
     EXPECT_THROW(port.Buffer().Assign(port.Parity()), EConvertError);
 }
 
-class HandlerCapture {
+class HandlerCapture
+{
 public:
     HandlerCapture()
     {
@@ -505,8 +522,8 @@ TEST_F(PortTest, LoadingOnlyStoresThenOpensWithTheLoadedValues)
     EXPECT_TRUE(port.Connected()); // recorded only
     port.Loaded();
     EXPECT_TRUE(port.Connected());
-    EXPECT_EQ(fake->calls(kSetup), (Calls{"open COM3", "setupComm 1024 1024", "setCommState",
-                                          "setCommTimeouts"}));
+    EXPECT_EQ(fake->calls(kSetup),
+              (Calls{"open COM3", "setupComm 1024 1024", "setCommState", "setCommTimeouts"}));
     EXPECT_EQ(fake->dcbs().at(0).BaudRate, 19200u);
 }
 
@@ -691,7 +708,9 @@ TEST_F(PortTest, LinksRegistrationAndTheirEffects)
 
     std::vector<std::string> log;
     plain.OnTx = [&](TCustomComPort*, bool on) { log.push_back(on ? "tx1" : "tx0"); };
-    plain.OnTxBuf = [&](TCustomComPort*, const char* b, int n) { log.push_back(std::string(b, n)); };
+    plain.OnTxBuf = [&](TCustomComPort*, const char* b, int n) {
+        log.push_back(std::string(b, n));
+    };
     plain.OnRx = [&](TCustomComPort*, bool on) { log.push_back(on ? "rx1" : "rx0"); };
     port.Open();
     port.WriteStr("hey");
@@ -754,9 +773,9 @@ TEST_F(PortTest, WaitForEventWithoutTheThread)
     auto stop = port.CreateEvent();
     stop->set();
     EXPECT_TRUE(port.WaitForEvent({evRxChar}, stop.get(), -1).Empty());
-    EXPECT_EQ(fake->calls(), (Calls{"setCommMask 0x0001", "setCommMask 0x0000",
-                                    "setCommMask 0x0140", "setCommMask 0x0000",
-                                    "setCommMask 0x0001", "setCommMask 0x0000"}));
+    EXPECT_EQ(fake->calls(),
+              (Calls{"setCommMask 0x0001", "setCommMask 0x0000", "setCommMask 0x0140",
+                     "setCommMask 0x0000", "setCommMask 0x0001", "setCommMask 0x0000"}));
     fake->hangUp();
     EXPECT_EQ(codeOf([&] { port.WaitForEvent({evRxChar}, nullptr, -1); }), 21);
 }

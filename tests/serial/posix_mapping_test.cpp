@@ -16,7 +16,8 @@ namespace {
 
 TEST(PortNames, DevicePaths)
 {
-    struct Row {
+    struct Row
+    {
         const char* name;
         const char* path;
     };
@@ -25,7 +26,7 @@ TEST(PortNames, DevicePaths)
         {"COM2", "/dev/ttyS1"},
         {"com10", "/dev/ttyS9"},
         {"Com01", "/dev/ttyS0"},
-        {"COM0", "/dev/COM0"},         // there is no COM0
+        {"COM0", "/dev/COM0"}, // there is no COM0
         {"COM", "/dev/COM"},
         {"COMx", "/dev/COMx"},
         {"COM1a", "/dev/COM1a"},
@@ -62,7 +63,9 @@ TComDCB defaultBlock()
 struct termios cooked()
 {
     // What a terminal looks like before we touch it: canonical, echoing, translating.
-    struct termios t {};
+    struct termios t
+    {
+    };
     t.c_iflag = ICRNL | IXON | BRKINT | IMAXBEL;
     t.c_oflag = OPOST | ONLCR;
     t.c_lflag = ICANON | ECHO | ECHOE | ISIG | IEXTEN;
@@ -98,7 +101,8 @@ TEST(TermiosMapping, RawEightBitLineFromTheDefaults)
 
 TEST(TermiosMapping, FieldByField)
 {
-    struct Row {
+    struct Row
+    {
         const char* name;
         std::function<void(TComDCB&)> change;
         std::function<bool(const TermiosPlan&)> holds;
@@ -115,7 +119,9 @@ TEST(TermiosMapping, FieldByField)
              return (p.tio.c_cflag & (PARENB | PARODD | CMSPAR)) == (PARENB | PARODD);
          }},
         {"even", [](TComDCB& d) { d.Parity = 2; },
-         [](const TermiosPlan& p) { return (p.tio.c_cflag & (PARENB | PARODD | CMSPAR)) == PARENB; }},
+         [](const TermiosPlan& p) {
+             return (p.tio.c_cflag & (PARENB | PARODD | CMSPAR)) == PARENB;
+         }},
         {"mark", [](TComDCB& d) { d.Parity = 3; },
          [](const TermiosPlan& p) {
              return (p.tio.c_cflag & (PARENB | PARODD | CMSPAR)) == (PARENB | PARODD | CMSPAR);
@@ -150,8 +156,14 @@ TEST(TermiosMapping, FieldByField)
          [](const TermiosPlan& p) { return (p.tio.c_iflag & (IXON | IXOFF)) == IXON; }},
         {"xon in", [](TComDCB& d) { d.Flags |= DCB_fInX; },
          [](const TermiosPlan& p) { return (p.tio.c_iflag & (IXON | IXOFF)) == IXOFF; }},
-        {"xon chars", [](TComDCB& d) { d.XonChar = 'Q'; d.XoffChar = 'S'; },
-         [](const TermiosPlan& p) { return p.tio.c_cc[VSTART] == 'Q' && p.tio.c_cc[VSTOP] == 'S'; }},
+        {"xon chars",
+         [](TComDCB& d) {
+             d.XonChar = 'Q';
+             d.XoffChar = 'S';
+         },
+         [](const TermiosPlan& p) {
+             return p.tio.c_cc[VSTART] == 'Q' && p.tio.c_cc[VSTOP] == 'S';
+         }},
         {"discard nul", [](TComDCB& d) { d.Flags |= DCB_fNull; },
          [](const TermiosPlan& p) { return p.discardNull; }},
         {"110", [](TComDCB& d) { d.BaudRate = 110; },

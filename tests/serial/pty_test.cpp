@@ -31,7 +31,8 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // The far end of the line: a pseudo-terminal master; the port opens the slave.
-class Pty {
+class Pty
+{
 public:
     Pty()
     {
@@ -139,7 +140,8 @@ int codeOf(const std::function<void()>& f, int* winCode = nullptr)
     return 0;
 }
 
-class PtyPort : public ::testing::Test {
+class PtyPort : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -297,7 +299,9 @@ TEST(PtyRefusal, MissingDeviceSaysWhich)
 TEST_F(PtyPort, LineRatesReachTheDevice)
 {
     port.Open();
-    struct termios t {};
+    struct termios t
+    {
+    };
     ASSERT_EQ(::tcgetattr(static_cast<int>(port.Handle()), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
@@ -488,7 +492,9 @@ TEST_F(PtyPort, SettingsReachTheTerminal)
     port.SetStopBits(sbTwoStopBits);
     port.FlowControl().SetFlowControl(fcSoftware);
     port.Open();
-    struct termios t {};
+    struct termios t
+    {
+    };
     ASSERT_EQ(::tcgetattr(static_cast<int>(port.Handle()), &t), 0);
     EXPECT_TRUE(t.c_cflag & CSTOPB);
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));

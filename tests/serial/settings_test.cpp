@@ -32,7 +32,8 @@ void spit(const std::string& path, const std::string& content)
     out << content;
 }
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public ::testing::Test
+{
 protected:
     // The main window's design values.
     void formData(TCustomComPort& p)
@@ -314,9 +315,9 @@ TEST_F(SettingsTest, SamePortNameDoesNotReopenAnotherDoes)
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(port.Port(), "COM7");
     // The reopen happens during the load, the new device gets its settings once, at the end.
-    EXPECT_EQ(fake->calls({"open", "close", "setupComm", "setCommState", "setCommTimeouts"}),
-              (Calls{"close", "open COM7", "setupComm 1024 1024", "setCommState",
-                     "setCommTimeouts"}));
+    EXPECT_EQ(
+        fake->calls({"open", "close", "setupComm", "setCommState", "setCommTimeouts"}),
+        (Calls{"close", "open COM7", "setupComm 1024 1024", "setCommState", "setCommTimeouts"}));
     EXPECT_EQ(fake->dcbs().back().BaudRate, 4800u);
 }
 

@@ -45,7 +45,8 @@ void serviceFor(std::chrono::milliseconds span)
     }
 }
 
-class ThreadTest : public ::testing::Test {
+class ThreadTest : public ::testing::Test
+{
 protected:
     void open(TSyncMethod sync = smThreadSync)
     {
@@ -162,8 +163,8 @@ TEST_F(ThreadTest, HandlingOrderOfOneDispatch)
     fake->raise(0x05FF);
     ASSERT_TRUE(serviceUntil([&] { return order.size() >= 9; }));
     // No line errors were queued, so OnError is skipped.
-    EXPECT_EQ(order, (Calls{"rx", "txempty", "break", "ring", "cts0", "dsr1", "flag", "rlsd0",
-                            "80full"}));
+    EXPECT_EQ(order,
+              (Calls{"rx", "txempty", "break", "ring", "cts0", "dsr1", "flag", "rlsd0", "80full"}));
     EXPECT_EQ(port.EventThread()->Events(), TComEvents::All());
 }
 

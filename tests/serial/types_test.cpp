@@ -74,13 +74,14 @@ TEST(PortTypes, SystemValues)
 
 TEST(PortTypes, EventMaskBothWays)
 {
-    struct Row {
+    struct Row
+    {
         TComEvent event;
         std::uint32_t bit;
     };
-    const Row rows[] = {{evRxChar, 0x0001}, {evTxEmpty, 0x0004}, {evRxFlag, 0x0002},
-                        {evRing, 0x0100},   {evBreak, 0x0040},   {evCTS, 0x0008},
-                        {evDSR, 0x0010},    {evError, 0x0080},   {evRLSD, 0x0020},
+    const Row rows[] = {{evRxChar, 0x0001},  {evTxEmpty, 0x0004}, {evRxFlag, 0x0002},
+                        {evRing, 0x0100},    {evBreak, 0x0040},   {evCTS, 0x0008},
+                        {evDSR, 0x0010},     {evError, 0x0080},   {evRLSD, 0x0020},
                         {evRx80Full, 0x0400}};
     for (const Row& r : rows) {
         EXPECT_EQ(EventsToMask(TComEvents{r.event}), r.bit) << r.event;
@@ -161,7 +162,7 @@ TEST(SettingsText, Integers)
     EXPECT_EQ(TextToInt("-1", 5), -1);
     EXPECT_EQ(TextToInt("0x10", 5), 16);
     EXPECT_EQ(TextToInt("0XfF", 5), 255);
-    EXPECT_EQ(TextToInt("0x", 5), 5);   // two characters: not hexadecimal, not a number
+    EXPECT_EQ(TextToInt("0x", 5), 5); // two characters: not hexadecimal, not a number
     EXPECT_EQ(TextToInt("0xZZ", 5), 5);
     EXPECT_EQ(TextToInt("-0x10", 5), 5); // "0x" counts only at the start
     EXPECT_EQ(TextToInt("12abc", 5), 5);

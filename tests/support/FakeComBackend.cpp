@@ -9,7 +9,8 @@
 
 namespace memvane::test {
 
-struct FakeComBackend::State {
+struct FakeComBackend::State
+{
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
     std::vector<std::string> calls;
@@ -46,7 +47,8 @@ std::string hex(std::uint32_t v)
 }
 } // namespace
 
-class FakeComBackend::Event : public ComEvent {
+class FakeComBackend::Event : public ComEvent
+{
 public:
     explicit Event(std::shared_ptr<State> st) : m_st(std::move(st)) {}
     void set() override
@@ -72,7 +74,8 @@ private:
     bool m_set = false;
 };
 
-class FakeComBackend::Device : public ComDevice {
+class FakeComBackend::Device : public ComDevice
+{
 public:
     explicit Device(std::shared_ptr<State> st) : m_st(std::move(st)) {}
     ~Device() override { close(); }
@@ -257,8 +260,7 @@ private:
 
 FakeComBackend::FakeComBackend() : m_state(std::make_shared<State>()) {}
 
-std::shared_ptr<ComDevice> FakeComBackend::open(const std::string& port, bool,
-                                                ComOpenError& error)
+std::shared_ptr<ComDevice> FakeComBackend::open(const std::string& port, bool, ComOpenError& error)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->log("open " + port);
@@ -274,7 +276,10 @@ std::shared_ptr<ComDevice> FakeComBackend::open(const std::string& port, bool,
     return std::make_shared<Device>(m_state);
 }
 
-std::shared_ptr<ComEvent> FakeComBackend::createEvent() { return std::make_shared<Event>(m_state); }
+std::shared_ptr<ComEvent> FakeComBackend::createEvent()
+{
+    return std::make_shared<Event>(m_state);
+}
 
 void FakeComBackend::setThreadPriority(int priority)
 {

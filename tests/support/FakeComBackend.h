@@ -17,7 +17,8 @@
 
 namespace memvane::test {
 
-class FakeComBackend : public TComBackend {
+class FakeComBackend : public TComBackend
+{
 public:
     FakeComBackend();
 
