@@ -267,7 +267,12 @@ TForm1::~TForm1()
     } catch (const std::exception&) {
         // Nothing to report to once the window is gone.
     }
-    m_channels.setListener(nullptr);
+    // The models listen to the channel and comment lists, which are members and die before
+    // the widget tree (and with it the models) would be deleted.
+    ListView1->setModel(nullptr);
+    ListView2->setModel(nullptr);
+    delete m_channelModel;
+    delete m_commentModel;
 }
 
 void TForm1::setWindows(TForm2* form2, TForm3* form3)
