@@ -266,6 +266,46 @@ TEST_F(StartupTest, ClosingTheMainWindowHidesTheOtherWindows)
     EXPECT_FALSE(windows->form3->isVisible());
 }
 
+TEST_F(StartupTest, DeadMissingOrUnpluggedPortEndsTheReadWithoutHanging)
+{
+    // The real line: ComPort1 through the exchange, with nothing answering on the pty.
+    auto o = options();
+    o.portIo = nullptr;
+    start(o);
+    button("Memoryread")->click();
+    EXPECT_TRUE(form->channels().empty());
+    EXPECT_EQ(form->Label1->text(), "Reading Memory Location 1");
+    EXPECT_TRUE(action("Errors1")->isEnabled());
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_TRUE(form->close());
+    windows.reset();
+
+    // No port at all: the exchange's open fails with the port's message.
+    backend->names["COM1"] = "/nonexistent/memvane-com1";
+    dialogs.messages.clear();
+    start(o);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    button("Memoryread")->click();
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_TRUE(startsWith(dialogs.messages[2], "COM Port Error: Unable to open com port"));
+    EXPECT_TRUE(form->channels().empty());
+    ASSERT_TRUE(form->close());
+    windows.reset();
+
+    // The line goes away while the port is open (a USB adapter pulled out).
+    auto unplugged = std::make_unique<Pty>();
+    backend->names["COM1"] = unplugged->slavePath();
+    dialogs.messages.clear();
+    start(o);
+    ASSERT_TRUE(form->comPort().Connected());
+    unplugged.reset();
+    QCoreApplication::processEvents();
+    button("Memoryread")->click();
+    button("Writetoradio")->click();
+    EXPECT_TRUE(form->channels().empty());
+    EXPECT_TRUE(form->close());
+}
+
 TEST_F(StartupTest, TransceiveBroadcastOnThePortReachesMemo3)
 {
     start();
