@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace memvane {
@@ -376,12 +377,21 @@ struct TCPortAsync::Transfer
     int count = 0;
     std::string* strTarget = nullptr; // ReadStrAsync
     void* bufTarget = nullptr;        // ReadAsync
+    std::shared_ptr<ComDevice> device;
 };
 
 TCPortAsync::TCPortAsync() = default;
 
 TCPortAsync::~TCPortAsync()
 {
+    // A transfer without timeouts could wait for ever: end it rather than wait for it. The
+    // abort is repeated because the transfer may not have reached the device at the first one.
+    if (m_transfer && m_transfer->worker.joinable() && m_transfer->device) {
+        while (!m_transfer->completed) {
+            m_transfer->device->purge(Kind == okRead ? PURGE_RXABORT : PURGE_TXABORT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
     finish();
 }
 
@@ -563,8 +573,15 @@ void TCustomComPort::Open()
 
 void TCustomComPort::Close()
 {
-    if (!FConnected)
+    // A handling run inside Close may call Close again; the outer call finishes the job.
+    if (!FConnected || FClosing)
         return;
+    FClosing = true;
+    struct Done
+    {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{FClosing};
     forLinks([this](TComLink& l) {
         if (l.OnCTSChange)
             l.OnCTSChange(this, false);
@@ -876,6 +893,7 @@ int TCustomComPort::startWrite(TCPortAsync& rec, const void* Buffer, int Count, 
         auto t = std::make_shared<TCPortAsync::Transfer>();
         rec.m_transfer = t;
         std::shared_ptr<ComDevice> device = FHandle;
+        t->device = device;
         const char* data = rec.Data.get();
         t->worker = std::thread([t = t.get(), device, data, Count] {
             t->error = device->write(data, Count, t->count);
@@ -946,6 +964,7 @@ int TCustomComPort::ReadAsync(void* Buffer, int Count, PCPortAsync AsyncPtr)
         return 0;
     }
     std::shared_ptr<ComDevice> device = FHandle;
+    t->device = device;
     char* data = rec.Data.get();
     t->worker = std::thread([t = t.get(), device, data, Count] {
         t->error = device->read(data, Count, t->count);

@@ -476,6 +476,7 @@ private:
     // not touch the port after that.
     std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);
     bool FLoading = false;
+    bool FClosing = false;
 
     bool FInputCountNotSupported = false;
     std::unique_ptr<TComThread> FEventThread;

@@ -369,6 +369,20 @@ TEST_F(PtyPort, CloseEndsAReadThatWouldWaitForever)
     EXPECT_EQ(codeOf([&] { port.WaitForAsync(&rec); }), 3);
 }
 
+TEST_F(PtyPort, DroppingARecordEndsItsEndlessTransfer)
+{
+    port.Timeouts().SetReadInterval(0);
+    port.Open();
+    {
+        TCPortAsync rec;
+        std::string s;
+        port.ReadStrAsync(s, 10, &rec);
+    } // must not wait for ten bytes that never come
+    EXPECT_TRUE(port.Connected());
+    pty.send("ok");
+    waitQueued(port, 2); // the port still reads
+}
+
 TEST_F(PtyPort, OnRxCharOncePerArrivalWithItsCount)
 {
     port.OnRxChar = [&](TCustomComPort* sender, int count) {

@@ -144,6 +144,25 @@ TEST_F(ThreadTest, CloseRunsAQueuedHandlingThenDiscardsTheQueue)
     EXPECT_EQ(fake->queued(), ""); // bytes left in the driver are discarded
 }
 
+TEST_F(ThreadTest, CloseInsideAHandlingThatCloseRuns)
+{
+    int afterClose = 0;
+    port.OnAfterClose = [&](TCustomComPort*) { ++afterClose; };
+    port.OnRxChar = [&](TCustomComPort* sender, int) {
+        ++calls;
+        sender->Close(); // already closing: the outer Close finishes
+    };
+    open();
+    fake->receive("x");
+    std::this_thread::sleep_for(50ms);
+    port.Close();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(afterClose, 1);
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(fake->openDevices(), 0);
+    port.OnAfterClose = nullptr;
+}
+
 TEST_F(ThreadTest, HandlingOrderOfOneDispatch)
 {
     port.OnError = [&](TCustomComPort*, TComErrors) { order.push_back("error"); };
