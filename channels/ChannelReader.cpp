@@ -147,9 +147,14 @@ void rereadTickedChannels(RadioContext& ctx)
             throw EConvertError("'" + std::to_string(memory) +
                                 "' is not a memory location the radio can select: it must lie "
                                 "from 0 to 199");
+        // A refused exchange (an empty memory refuses memory-to-VFO) leaves the VFOs holding
+        // whatever the radio had before, often the previous memory: showing that under this
+        // label would invite writing one memory's data into another, so the row goes blank.
+        const int failuresBefore = ctx.state.errcount;
         ChannelReading r = readChannel(ctx, memory, false);
         ChannelRow row = ctx.list.row(index);
-        ChannelRow fresh = rowFor(memory, r);
+        ChannelRow fresh =
+            ctx.state.errcount > failuresBefore ? blankRow(memory) : rowFor(memory, r);
         std::copy(fresh.texts.begin(), fresh.texts.end(), row.texts.begin());
         ctx.list.setRow(index, std::move(row));
     }

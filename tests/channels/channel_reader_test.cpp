@@ -256,6 +256,20 @@ TEST_F(ReaderTest, RereadOfRowsThreeAndFiveByPosition)
     EXPECT_EQ(state.memloc, "Mem 5");
 }
 
+TEST_F(ReaderTest, RereadOfAMemoryThatRefusesShowsABlankRowNotTheVfosLeftovers)
+{
+    for (int i = 1; i <= 3; ++i)
+        list.append({true, {"Mem " + std::to_string(i), "a", "b", "c", "d", "e", "club", "f"}});
+    radio.refuse = [](int memory, const std::string& hex) {
+        return memory == 2 && hex == "FEFE58E00AFD";
+    };
+    rereadTickedChannels(ctx);
+    EXPECT_EQ(list.row(1), (ChannelRow{true, withLabel("Mem 2", Blank)}));
+    EXPECT_EQ(list.row(2).texts.at(1), "0145.500000");
+    EXPECT_EQ(ui.errorLines.size(), 3u);
+    EXPECT_EQ(ui.label, "3 Memory Locations Read ");
+}
+
 TEST_F(ReaderTest, RereadWithNothingTickedAndShortRows)
 {
     rereadTickedChannels(ctx);
