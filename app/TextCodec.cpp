@@ -1,6 +1,7 @@
 #include "app/TextCodec.h"
 
 #include <QLineEdit>
+#include <QStringDecoder>
 #include <QVariant>
 
 #include <array>
@@ -92,7 +93,10 @@ QString decodeText(const std::string& bytes, TextEncoding* used)
     if (isValidUtf8(bytes)) {
         if (used)
             *used = TextEncoding::Utf8;
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        // QString::fromUtf8 would drop a leading byte-order mark, and the text would lose
+        // those three bytes on its way back out of a widget.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     }
     if (used)
         *used = TextEncoding::Windows1252;

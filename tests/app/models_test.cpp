@@ -121,6 +121,8 @@ TEST(TextCodecTest, Utf8WhenValidOtherwiseWindows1252)
         {"\xED\xA0\x80", QString::fromUtf8("\xC3\xAD\xC2\xA0\xE2\x82\xAC"),
          TextEncoding::Windows1252}, // surrogate
         {"\xE2\x82", QString::fromUtf8("\xC3\xA2\xE2\x80\x9A"), TextEncoding::Windows1252},
+        // A byte-order mark at the start is a character of the text, not a marker to drop.
+        {"\xEF\xBB\xBFMem 1", QChar(0xFEFF) + QString("Mem 1"), TextEncoding::Utf8},
     };
     for (const Case& c : cases) {
         TextEncoding used;
