@@ -4,6 +4,8 @@
 #include "files/TextFile.h"
 
 #include <cerrno>
+#include <string_view>
+#include <unordered_map>
 
 namespace memvane {
 
@@ -69,12 +71,22 @@ std::string getcomment(const CommentList& comments, const std::string& freq)
 
 void loadComments(ChannelList& list, const CommentList& comments, UiEffects& ui)
 {
+    // getcomment per row would scan every entry for every row: 10 000 names over a 100 000-row
+    // list took seconds. One index, built in file order so later entries overwrite earlier
+    // ones, gives the same answers (the last match wins, an empty frequency never matches).
+    std::unordered_map<std::string_view, std::string_view> byFreq;
+    byFreq.reserve(comments.entries().size());
+    for (const CommentEntry& entry : comments.entries()) {
+        if (!entry.freq.empty())
+            byFreq[entry.freq] = entry.comment;
+    }
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (list.row(i).texts.size() < static_cast<std::size_t>(ColComment)) {
             ui.showMessage("Trouble reading Coments.");
             return;
         }
-        std::string comment = getcomment(comments, list.text(i, ColFreqB));
+        auto found = byFreq.find(list.text(i, ColFreqB));
+        std::string comment = found == byFreq.end() ? std::string() : std::string(found->second);
         if (comment != list.text(i, ColComment))
             list.setText(i, ColComment, std::move(comment));
     }
