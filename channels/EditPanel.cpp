@@ -1,5 +1,6 @@
 #include "channels/EditPanel.h"
 
+#include "core/Errors.h"
 #include "core/Numbers.h"
 
 #include <cmath>
@@ -9,10 +10,21 @@ namespace memvane {
 namespace {
 
 // Frequencies are handled in whole hertz, held in doubles: exact integers up to 2^53 Hz, far
-// beyond any radio, and no overflow for absurd typed values.
+// beyond any radio.
 double toHz(double mhz)
 {
     return std::round(mhz * 1e6);
+}
+
+// A typed megahertz value. One whose hertz lie beyond the range of a double (above about
+// 1.8e302 MHz) has no frequency text: it would be shown, and stored by "Change Line", as "0inf",
+// which no load or write takes back. It is refused like any other text that is no number.
+double typedMhz(const std::string& text)
+{
+    double mhz = StrToFloat(text);
+    if (!std::isfinite(toHz(mhz)))
+        throw EConvertError("'" + text + "' is not a valid floating point value");
+    return mhz;
 }
 
 std::string formatHz(double hz)
@@ -86,12 +98,12 @@ std::string textOr(const ChannelRow& row, int column)
 EditPanelTexts calculateEditPanel(const EditPanelInput& input)
 {
     EditPanelTexts out;
-    double rx = StrToFloat(input.rxText);
+    double rx = typedMhz(input.rxText);
     out.txBase = input.txBaseText.empty() ? "0" : input.txBaseText;
-    double txBase = StrToFloat(out.txBase);
+    double txBase = typedMhz(out.txBase);
     double manualOffset = 0;
     if (input.manualSelect)
-        manualOffset = StrToFloat(input.offsetEntry.value_or(""));
+        manualOffset = typedMhz(input.offsetEntry.value_or(""));
 
     double rxHz = toHz(rx);
     out.rx = formatHz(rxHz);

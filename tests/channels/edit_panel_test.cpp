@@ -166,6 +166,23 @@ TEST(EditPanel, TextsThatAreNotNumbersStopTheCalculationInOrder)
     EXPECT_EQ(errorOf(in), "no error");
     in.rxText = "145,5";
     EXPECT_EQ(errorOf(in), "'145,5' is not a valid floating point value");
+
+    // Numbers whose hertz no double holds have no frequency text ("0inf" before), in any box.
+    in.rxText = "1e303";
+    EXPECT_EQ(errorOf(in), "'1e303' is not a valid floating point value");
+    in.rxText = "145.5";
+    in.txBaseText = "-2e302";
+    EXPECT_EQ(errorOf(in), "'-2e302' is not a valid floating point value");
+    in.txBaseText = "";
+    in.manualSelect = true;
+    in.offsetEntry = "1e305";
+    EXPECT_EQ(errorOf(in), "'1e305' is not a valid floating point value");
+    in.offsetEntry = "1e300";
+    in.rxText = "1e302";
+    // Still huge, but a number: 303 digits, the full stop and six decimals.
+    const std::string shown = calculateEditPanel(in).rx;
+    EXPECT_EQ(shown.size(), 310u);
+    EXPECT_EQ(shown.find_first_not_of("0123456789"), 303u);
 }
 
 TEST(EditPanel, OpeningARowFillsThePanel)
