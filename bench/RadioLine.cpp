@@ -1,0 +1,184 @@
+#include "bench/RadioLine.h"
+
+#include "channels/ChannelReader.h"
+#include "channels/RadioContext.h"
+#include "core/Errors.h"
+
+#include <iostream>
+
+namespace memvane::bench {
+
+void TimingPortIo::ensureOpen()
+{
+    m_current = {};
+    m_current.openStart = Clock::now();
+    m_io.ensureOpen();
+}
+
+void TimingPortIo::clearBuffers()
+{
+    m_io.clearBuffers();
+    m_current.clearEnd = Clock::now();
+}
+
+int TimingPortIo::write(const std::string& bytes)
+{
+    m_current.writeStart = Clock::now();
+    int n = m_io.write(bytes);
+    m_current.writeEnd = Clock::now();
+    return n;
+}
+
+void TimingPortIo::sleepMs(int ms)
+{
+    m_current.requestedSleepMs = ms;
+    m_current.sleepStart = Clock::now();
+    m_io.sleepMs(ms);
+    m_current.sleepEnd = Clock::now();
+}
+
+std::string TimingPortIo::read(int maxCount)
+{
+    m_current.readStart = Clock::now();
+    std::string bytes = m_io.read(maxCount);
+    m_current.readEnd = Clock::now();
+    m_current.replyBytes = bytes.size();
+    timings.push_back(m_current);
+    return bytes;
+}
+
+RadioLine::RadioLine(const std::string& path) : port("ComPort1")
+{
+    monitorState.fillNameTables();
+    // The main window's design values (Unit1's loadComPortDesign), on the given device.
+    port.BeginLoading();
+    port.SetBaudRate(br19200);
+    port.SetPort(path);
+    port.Parity().SetBits(prNone);
+    port.SetStopBits(sbOneStopBit);
+    port.SetDataBits(dbEight);
+    port.SetEvents({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD,
+                    evRx80Full});
+    port.FlowControl().SetOutCTSFlow(false);
+    port.FlowControl().SetOutDSRFlow(false);
+    port.FlowControl().SetControlDTR(dtrDisable);
+    port.FlowControl().SetControlRTS(rtsDisable);
+    port.FlowControl().SetXonXoffOut(false);
+    port.FlowControl().SetXonXoffIn(false);
+    port.OnRxChar = [this](TCustomComPort* sender, int) {
+        auto start = Clock::now();
+        monitorTransceive(*sender, monitorState);
+        ++rxCharHandlings;
+        rxCharMs += msSince(start);
+    };
+    port.SetConnected(true);
+    port.Loaded();
+}
+
+RadioLine::~RadioLine()
+{
+    port.OnRxChar = nullptr;
+    try {
+        port.Close();
+    } catch (const std::exception&) {
+    }
+}
+
+FullReadResult runFullRead(RadioLine& line, int civdelay)
+{
+    ProgramState state;
+    state.fillNameTables();
+    state.civdelay = civdelay;
+    ChannelList list;
+    BenchUi ui;
+    line.io.timings.clear();
+    line.rxCharHandlings = 0;
+    line.rxCharMs = 0;
+    RadioContext ctx{state, ui, line.io, list};
+
+    FullReadResult r;
+    CpuTime cpu0 = processCpu();
+    auto start = Clock::now();
+    try {
+        readAllChannels(ctx);
+    } catch (const EAbort&) {
+        r.failure = "no reply: the read ended silently";
+    } catch (const AppError& e) {
+        r.failure = e.message();
+    } catch (const std::exception& e) {
+        r.failure = e.what();
+    }
+    r.wallMs = msSince(start);
+    CpuTime cpu1 = processCpu();
+    r.cpu = {cpu1.userMs - cpu0.userMs, cpu1.systemMs - cpu0.systemMs};
+    r.rows = list.rows();
+    r.errorLines = ui.errorLines;
+    r.label = ui.label;
+    r.timings = line.io.timings;
+    r.processEventsMs = ui.processEventsMs;
+    r.rxCharHandlings = line.rxCharHandlings;
+    r.rxCharMs = line.rxCharMs;
+    return r;
+}
+
+std::vector<std::string> compareWithSample(const std::vector<ChannelRow>& rows)
+{
+    std::vector<std::string> diffs;
+    if (rows.size() != 99)
+        diffs.push_back(std::to_string(rows.size()) + " rows instead of 99");
+    for (size_t i = 0; i < rows.size() && i < 99; ++i) {
+        int n = static_cast<int>(i) + 1;
+        std::vector<std::string> want = expectedRowTexts(n);
+        const auto& t = rows[i].texts;
+        std::vector<std::string> got;
+        if (t.size() == 8)
+            got = {t[1], t[2], t[3], t[4], t[5], t[7]};
+        if (t.size() != 8 || t[0] != "Mem " + std::to_string(n) || got != want) {
+            std::string line = "Mem " + std::to_string(n) + ":";
+            for (const auto& s : t)
+                line += " [" + s + "]";
+            diffs.push_back(line);
+        }
+    }
+    return diffs;
+}
+
+void printBreakdown(const FullReadResult& r, int civdelay)
+{
+    std::vector<double> clear, write, overshoot, read, between;
+    for (size_t i = 0; i < r.timings.size(); ++i) {
+        const ExchangeTiming& t = r.timings[i];
+        clear.push_back(msBetween(t.openStart, t.clearEnd));
+        write.push_back(msBetween(t.writeStart, t.writeEnd));
+        overshoot.push_back(msBetween(t.sleepStart, t.sleepEnd) - t.requestedSleepMs);
+        read.push_back(msBetween(t.readStart, t.readEnd));
+        if (i + 1 < r.timings.size())
+            between.push_back(msBetween(t.readEnd, r.timings[i + 1].openStart));
+    }
+    Stats sClear = statsOf(clear), sWrite = statsOf(write), sOver = statsOf(overshoot),
+          sRead = statsOf(read), sBetween = statsOf(between), sEvents = statsOf(r.processEventsMs);
+    double floor = static_cast<double>(r.timings.size()) * civdelay;
+    std::cout << "per exchange (" << r.timings.size() << " exchanges):\n"
+              << "  ensureOpen + purge:  " << describe(sClear) << "\n"
+              << "  WriteStr:            " << describe(sWrite) << "\n"
+              << "  sleep overshoot:     " << describe(sOver) << "\n"
+              << "  ReadStr:             " << describe(sRead) << "\n"
+              << "  between exchanges:   " << describe(sBetween)
+              << "   (decoding, row texts, status label and, once per channel, the event"
+                 " handling below)\n"
+              << "per channel (" << sEvents.count << " event handlings):\n"
+              << "  processEvents:       " << describe(sEvents) << "\n"
+              << "    of which ComPort1RxChar: " << r.rxCharHandlings << " calls, "
+              << fixed(r.rxCharMs) << " ms\n"
+              << "where the overhead went (ms, summed over the read):\n"
+              << "  ensureOpen + purge   " << fixed(sClear.sum, 1) << "\n"
+              << "  WriteStr             " << fixed(sWrite.sum, 1) << "\n"
+              << "  sleep overshoot      " << fixed(sOver.sum, 1) << "\n"
+              << "  ReadStr              " << fixed(sRead.sum, 1) << "\n"
+              << "  processEvents        " << fixed(sEvents.sum, 1) << "\n"
+              << "  the rest between     " << fixed(sBetween.sum - sEvents.sum, 1) << "\n"
+              << "  total above floor    " << fixed(r.wallMs - floor, 1) << " (floor "
+              << fixed(floor, 0) << " ms)\n";
+}
+
+} // namespace memvane::bench
