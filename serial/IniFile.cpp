@@ -128,21 +128,21 @@ void IniFile::load()
             break;
         content.append(buf, static_cast<std::size_t>(n));
     }
+    // A line ends at LF, CR LF or a lone CR. Were a lone CR part of a value, that value could
+    // be read but never written back (no value may span lines), and the settings would fail to
+    // store at close.
     std::size_t pos = 0;
     while (pos < content.size()) {
-        std::size_t nl = content.find('\n', pos);
+        std::size_t end = content.find_first_of("\r\n", pos);
         Line line;
-        if (nl == std::string::npos) {
+        if (end == std::string::npos) {
             line.text = content.substr(pos);
             pos = content.size();
         } else {
-            line.text = content.substr(pos, nl - pos);
-            line.eol = "\n";
-            pos = nl + 1;
-        }
-        if (!line.eol.empty() && !line.text.empty() && line.text.back() == '\r') {
-            line.text.pop_back();
-            line.eol = "\r\n";
+            line.text = content.substr(pos, end - pos);
+            bool crlf = content.compare(end, 2, "\r\n") == 0;
+            line.eol = crlf ? "\r\n" : content.substr(end, 1);
+            pos = end + line.eol.size();
         }
         m_lines.push_back(std::move(line));
     }

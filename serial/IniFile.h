@@ -3,7 +3,8 @@
 // list of lines and leaves every line it does not own exactly as it was (line endings, comments,
 // blank lines, other sections, unknown keys).
 //
-// Rules: "[name]" starts a section; "key=value" lines belong to the section above them.
+// Rules: lines end at LF, CR LF or a lone CR; "[name]" starts a section; "key=value" lines
+// belong to the section above them.
 // Section names and keys match ignoring ASCII letter case; the first matching section and the
 // first matching key win. The value is the text after the first "=", without the blanks
 // around it, cut to 2047 bytes. Lines starting with ";" or "#" are comments.
@@ -45,7 +46,7 @@ private:
     struct Line
     {
         std::string text; // without the line ending
-        std::string eol;  // "\n", "\r\n" or "" (last line without ending)
+        std::string eol;  // "\n", "\r\n", "\r" or "" (last line without ending)
     };
     struct Location
     {

@@ -60,6 +60,18 @@ TEST_F(IniFileTest, CommentsEmptyValuesAndLineEndings)
     EXPECT_EQ(ini.ReadString("S", "Key", "x"), "v"); // no carriage return in the value
 }
 
+TEST_F(IniFileTest, ALoneCarriageReturnEndsALineAndStaysWhereItWas)
+{
+    spit(path, "[ComPort1]\rPort=COM3\rjunk]\r\n[S]\nKey=v\r");
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadString("ComPort1", "Port", "x"), "COM3");
+    EXPECT_EQ(ini.ReadString("S", "Key", "x"), "v");
+    ini.WriteString("ComPort1", "Port", "COM4");
+    ini.WriteString("S", "New", "n");
+    ini.Flush();
+    EXPECT_EQ(slurp(path), "[ComPort1]\rPort=COM4\rjunk]\r\n[S]\nKey=v\rNew=n\r");
+}
+
 TEST_F(IniFileTest, ValuesAreCutAt2047Bytes)
 {
     std::string longValue(3000, 'v');

@@ -183,6 +183,20 @@ TEST_F(SettingsTest, OnlyBaudRateInFileReachesAnOpenDeviceOnceAtTheEnd)
     EXPECT_EQ(port.UpdateCount(), 0);
 }
 
+TEST_F(SettingsTest, WhatWasLoadedCanBeStoredAtClose)
+{
+    // A lone carriage return once stayed inside the port name, which no store could write.
+    spit(ini, "[ComPort1]\nPort=COM3\rBaudRate=4800\n");
+    port.LoadSettings(stIniFile, ini);
+    EXPECT_EQ(port.Port(), "COM3");
+    EXPECT_EQ(port.BaudRate(), br4800);
+    port.StoreSettings(stIniFile, ini);
+    TComPort again{"ComPort1", fake};
+    again.LoadSettings(stIniFile, ini);
+    EXPECT_EQ(again.Port(), "COM3");
+    EXPECT_EQ(again.BaudRate(), br4800);
+}
+
 TEST_F(SettingsTest, CustomWithoutItsRateFallsBackTo9600)
 {
     port.SetCustomBaudRate(115200);
