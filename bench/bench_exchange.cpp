@@ -23,7 +23,9 @@
 using namespace memvane;
 using namespace memvane::bench;
 
-int main(int argc, char** argv)
+namespace {
+
+int run(int argc, char** argv)
 {
     int count = 1000, civdelay = 45, radioDelay = 5;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -123,4 +125,17 @@ int main(int argc, char** argv)
     ProcCpu radioCpu = radio.cpu();
     std::cout << "memvane-radio CPU time: " << fixed(radioCpu.ms, 0) << " ms\n";
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Caught here so the radio, Xvfb and program processes are stopped on the way out.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "benchmark failed: " << e.what() << "\n";
+        return 1;
+    }
 }

@@ -19,7 +19,9 @@
 using namespace memvane;
 using namespace memvane::bench;
 
-int main(int argc, char** argv)
+namespace {
+
+int run(int argc, char** argv)
 {
     int civdelay = 45, radioDelay = 5, runs = 1;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -73,4 +75,17 @@ int main(int argc, char** argv)
         printBreakdown(r, civdelay);
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Caught here so the radio, Xvfb and program processes are stopped on the way out.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "benchmark failed: " << e.what() << "\n";
+        return 1;
+    }
 }

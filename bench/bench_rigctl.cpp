@@ -71,7 +71,9 @@ std::string hzText(const std::string& mhzText)
 
 } // namespace
 
-int main(int argc, char** argv)
+namespace {
+
+int run(int argc, char** argv)
 {
     int radioDelay = 5;
     std::string rigctl = "/usr/bin/rigctl";
@@ -178,4 +180,17 @@ int main(int argc, char** argv)
         std::cout << "  differs: " << diffs[i] << "\n";
     std::cout << "ratio Memvane / rigctl: " << fixed(r.wallMs / rigMs, 1) << "\n";
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Caught here so the radio, Xvfb and program processes are stopped on the way out.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "benchmark failed: " << e.what() << "\n";
+        return 1;
+    }
 }
