@@ -5,7 +5,10 @@
 // main thread and the port's event thread; the radio is another process) and where the time
 // above the floor went.
 //
-//   bench_full_read [--civdelay MS] [--radio-delay MS] [--runs N]
+//   bench_full_read [--civdelay MS] [--radio-delay MS] [--runs N] [--baseline SLEEPS]
+//
+// Before the read, SLEEPS (default 200) plain sleeps of civdelay show how late this machine
+// wakes a sleeping thread right now: the part of the overhead that is not the program's.
 
 #include "bench/BenchSupport.h"
 #include "bench/RadioLine.h"
@@ -15,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 using namespace memvane;
 using namespace memvane::bench;
@@ -23,7 +27,7 @@ namespace {
 
 int run(int argc, char** argv)
 {
-    int civdelay = 45, radioDelay = 5, runs = 1;
+    int civdelay = 45, radioDelay = 5, runs = 1, baseline = 200;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--civdelay"))
             civdelay = std::atoi(argv[i + 1]);
@@ -31,9 +35,26 @@ int run(int argc, char** argv)
             radioDelay = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--runs"))
             runs = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--baseline"))
+            baseline = std::atoi(argv[i + 1]);
     }
     QCoreApplication app(argc, argv);
     printMachine("bench_full_read: Read Radio Memory, 99 memories, against memvane-radio");
+
+    // The machine's own share: how late a plain sleep of civdelay wakes up right now, with no
+    // serial port or radio involved. A busy machine wakes the read's sleeps late too.
+    if (baseline > 0) {
+        std::vector<double> late;
+        for (int i = 0; i < baseline; ++i) {
+            auto start = Clock::now();
+            std::this_thread::sleep_for(std::chrono::milliseconds(civdelay));
+            late.push_back(msSince(start) - civdelay);
+        }
+        Stats s = statsOf(late);
+        printFigure("baseline: plain " + std::to_string(civdelay) + " ms sleeps wake late by",
+                    describe(s) + "; x 1584 = " + fixed(s.mean * 1584, 0) + " ms (" +
+                        fixed(100.0 * s.mean / civdelay, 3) + " %)");
+    }
 
     for (int run = 1; run <= runs; ++run) {
         TempFolder folder;
