@@ -160,11 +160,15 @@ long long procStatusValue(pid_t pid, const std::string& key)
     return -1;
 }
 
-long long procStatusKb(pid_t pid, const std::string& key) { return procStatusValue(pid, key); }
+long long procStatusKb(pid_t pid, const std::string& key)
+{
+    return procStatusValue(pid, key);
+}
 
 TempFolder::TempFolder()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "memvane-bench.XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "memvane-bench.XXXXXX").string();
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     if (!::mkdtemp(buf.data()))
@@ -303,7 +307,10 @@ std::vector<std::string> RadioProcess::frameLog() const
     return lines;
 }
 
-std::size_t RadioProcess::loggedFrames() const { return frameLog().size(); }
+std::size_t RadioProcess::loggedFrames() const
+{
+    return frameLog().size();
+}
 
 namespace {
 
@@ -323,15 +330,32 @@ SampleMemory sampleMemory(int n)
 {
     long long step = static_cast<long long>(n) * 5'000;
     switch (n % 9) {
-    case 0: return {145'200'000 + step, 145'200'000 + step, "FM", "FM", "Normal", false, '0', 600'000};
-    case 1: return {145'600'000 + step, 145'000'000 + step, "FM", "FM", "Normal", false, '-', 600'000};
-    case 2: return {439'000'000 + step, 431'400'000 + step, "FM", "FM", "Narrow", false, '-', 7'600'000};
-    case 3: return {14'100'000 + step, 14'100'000 + step, "USB", "USB", "Normal", false, '0', 100'000};
-    case 4: return {7'000'000 + step, 7'000'000 + step, "CW", "CW", "Narrow", false, '0', 100'000};
-    case 5: return {3'500'000 + step, 3'700'000 + step, "LSB", "LSB", "Normal", true, '0', 100'000};
-    case 6: return {28'000'000 + step, 28'000'000 + step, "AM", "AM", "Wide", false, '0', 100'000};
-    case 7: return {51'000'000 + step, 50'400'000 + step, "FM", "FM", "Normal", false, '-', 600'000};
-    default: return {88'000'000 + step * 20, 88'000'000 + step * 20, "WFM", "Wide FM", "Normal", false, '0', 100'000};
+    case 0:
+        return {145'200'000 + step, 145'200'000 + step, "FM", "FM", "Normal", false, '0', 600'000};
+    case 1:
+        return {145'600'000 + step, 145'000'000 + step, "FM", "FM", "Normal", false, '-', 600'000};
+    case 2:
+        return {439'000'000 + step, 431'400'000 + step, "FM", "FM", "Narrow", false, '-',
+                7'600'000};
+    case 3:
+        return {14'100'000 + step, 14'100'000 + step, "USB", "USB", "Normal", false, '0', 100'000};
+    case 4:
+        return {7'000'000 + step, 7'000'000 + step, "CW", "CW", "Narrow", false, '0', 100'000};
+    case 5:
+        return {3'500'000 + step, 3'700'000 + step, "LSB", "LSB", "Normal", true, '0', 100'000};
+    case 6:
+        return {28'000'000 + step, 28'000'000 + step, "AM", "AM", "Wide", false, '0', 100'000};
+    case 7:
+        return {51'000'000 + step, 50'400'000 + step, "FM", "FM", "Normal", false, '-', 600'000};
+    default:
+        return {88'000'000 + step * 20,
+                88'000'000 + step * 20,
+                "WFM",
+                "Wide FM",
+                "Normal",
+                false,
+                '0',
+                100'000};
     }
 }
 

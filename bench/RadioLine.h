@@ -23,7 +23,7 @@ namespace memvane::bench {
 // Clock readings around each call the exchange makes, one record per exchange.
 struct ExchangeTiming
 {
-    Clock::time_point openStart, clearEnd; // ensureOpen + clearBuffers
+    Clock::time_point openStart, clearEnd;  // ensureOpen + clearBuffers
     Clock::time_point writeStart, writeEnd; // WriteStr
     Clock::time_point sleepStart, sleepEnd; // the civdelay sleep
     Clock::time_point readStart, readEnd;   // ReadStr

@@ -52,7 +52,10 @@ XWatcher::XWatcher(const std::string& display)
     xcb_flush(m_conn);
 }
 
-XWatcher::~XWatcher() { xcb_disconnect(m_conn); }
+XWatcher::~XWatcher()
+{
+    xcb_disconnect(m_conn);
+}
 
 namespace {
 // The next event, waiting at most until `end`; null on timeout.

@@ -116,8 +116,8 @@ StepResult step(Heartbeat& beat, const std::function<void()>& op, int settleMs =
 
 void report(const std::string& name, const StepResult& r)
 {
-    printFigure(name, fixed(r.opMs, 1) + " ms; longest event-loop stall " + fixed(r.stallMs, 1) +
-                          " ms");
+    printFigure(name,
+                fixed(r.opMs, 1) + " ms; longest event-loop stall " + fixed(r.stallMs, 1) + " ms");
 }
 
 std::string freqText(long long hz)
@@ -155,8 +155,8 @@ int main(int argc, char** argv)
         for (int i = 0; i < rows; ++i) {
             std::string f = freqText(1'800'000 + static_cast<long long>(i) * 5'000);
             list.push_back({false,
-                            {"Mem " + std::to_string(i + 1), f, f, "FM", "Normal", "Duplex Off",
-                             "", "00.6000"}});
+                            {"Mem " + std::to_string(i + 1), f, f, "FM", "Normal", "Duplex Off", "",
+                             "00.6000"}});
         }
         std::ofstream(folder.file("Default.txt"), std::ios::binary) << formatChannelFile(list);
         std::ofstream names(folder.file("names.txt"), std::ios::binary);
@@ -233,11 +233,12 @@ int main(int argc, char** argv)
         tickMs.push_back(msSince(start));
         QCoreApplication::processEvents();
     }
-    printFigure("tick one row (check box, painted)",
-                describe(statsOf(tickMs)) + "; longest event-loop stall " +
-                    fixed(beat.longestGapMs(from), 1) + " ms");
+    printFigure("tick one row (check box, painted)", describe(statsOf(tickMs)) +
+                                                         "; longest event-loop stall " +
+                                                         fixed(beat.longestGapMs(from), 1) + " ms");
 
-    report("Re Read List (names.txt, 10000 names)", step(beat, [&] { form.ReReadList1->trigger(); }));
+    report("Re Read List (names.txt, 10000 names)",
+           step(beat, [&] { form.ReReadList1->trigger(); }));
     report("Load Comments from List (10000 names over " + std::to_string(rows) + " rows)",
            step(beat, [&] { form.test31->trigger(); }));
     size_t withComment = 0;

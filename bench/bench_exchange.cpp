@@ -82,8 +82,7 @@ int run(int argc, char** argv)
     }
     std::cout << "decoded frequency: " << freq << "; failed exchanges: " << failures
               << "; error lines: " << ui.errorLines.size() << "\n";
-    printFigure("overhead above civdelay, WriteStr to decoded result",
-                describe(statsOf(overhead)));
+    printFigure("overhead above civdelay, WriteStr to decoded result", describe(statsOf(overhead)));
     printFigure("overhead above civdelay, whole ccomportwrite call (open check and purge too)",
                 describe(statsOf(whole)));
     std::cout << "  ensureOpen + purge: " << describe(statsOf(clear)) << "\n"

@@ -32,7 +32,10 @@ std::string freqText(long long hz)
     return buf;
 }
 
-long long rowHz(size_t i) { return 1'800'000 + static_cast<long long>(i) * 5'000; }
+long long rowHz(size_t i)
+{
+    return 1'800'000 + static_cast<long long>(i) * 5'000;
+}
 
 // Rows as a full read makes them, the memory label counting on past 99.
 std::vector<ChannelRow> makeRows(size_t count)
@@ -43,13 +46,16 @@ std::vector<ChannelRow> makeRows(size_t count)
     for (size_t i = 0; i < count; ++i) {
         std::string f = freqText(rowHz(i));
         rows.push_back({i % 3 == 0,
-                        {"Mem " + std::to_string(i + 1), f, f, modes[i % 5], "Normal",
-                         "Duplex Off", "", "00.6000"}});
+                        {"Mem " + std::to_string(i + 1), f, f, modes[i % 5], "Normal", "Duplex Off",
+                         "", "00.6000"}});
     }
     return rows;
 }
 
-double median(std::vector<double> v) { return statsOf(std::move(v)).median; }
+double median(std::vector<double> v)
+{
+    return statsOf(std::move(v)).median;
+}
 
 } // namespace
 
@@ -61,13 +67,14 @@ int main(int argc, char** argv)
             runs = std::atoi(argv[i + 1]);
     printMachine("bench_files: channel file load/save and Load Comments from List");
     TempFolder folder;
-    std::cout << "files in " << folder.path().string() << " (" << runs
-              << " runs each, median)\n";
+    std::cout << "files in " << folder.path().string() << " (" << runs << " runs each, median)\n";
 
     const size_t sizes[] = {1'000, 10'000, 100'000};
     std::map<size_t, double> loadMs, saveMs, parseMs, formatMs, commentMs, namesMs;
     // Small sizes take a millisecond or less: more runs so the median means something.
-    auto runsFor = [&](size_t n) { return std::max(runs, static_cast<int>(std::min<size_t>(50, 100'000 / n))); };
+    auto runsFor = [&](size_t n) {
+        return std::max(runs, static_cast<int>(std::min<size_t>(50, 100'000 / n)));
+    };
 
     for (size_t n : sizes) {
         ChannelList list;
@@ -171,16 +178,14 @@ int main(int argc, char** argv)
             CommentList c;
             c.load(writeNames(count));
             namesMs[count] = timeComments(list, c, runsFor(count));
-            printFigure("Load Comments from List, " + std::to_string(count) +
-                            " names, 10000 rows",
+            printFigure("Load Comments from List, " + std::to_string(count) + " names, 10000 rows",
                         fixed(namesMs[count], 2) + " ms");
         }
     }
 
     auto ratios = [&](const std::string& what, std::map<size_t, double>& m) {
         std::cout << "growth of " << what << ": 10k/1k = " << fixed(m[10'000] / m[1'000], 2)
-                  << ", 100k/10k = " << fixed(m[100'000] / m[10'000], 2)
-                  << " (linear: 10)\n";
+                  << ", 100k/10k = " << fixed(m[100'000] / m[10'000], 2) << " (linear: 10)\n";
     };
     ratios("save", saveMs);
     ratios("formatting for a save", formatMs);

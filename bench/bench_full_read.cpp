@@ -85,12 +85,11 @@ int run(int argc, char** argv)
         printFigure("full read time", fixed(r.wallMs / 1000.0, 3) + " s");
         printFigure("overhead over the " + fixed(floor / 1000.0, 2) + " s floor",
                     fixed(overhead, 1) + " ms = " + fixed(100.0 * overhead / floor, 3) +
-                        " % (target < 1 %: " + (overhead < floor / 100 ? "met" : "MISSED") +
-                        ")");
+                        " % (target < 1 %: " + (overhead < floor / 100 ? "met" : "MISSED") + ")");
         printFigure("CPU time of the program during the read",
                     fixed(r.cpu.totalMs(), 0) + " ms (user " + fixed(r.cpu.userMs, 0) +
-                        ", system " + fixed(r.cpu.systemMs, 0) + ") = " +
-                        fixed(100.0 * r.cpu.totalMs() / r.wallMs, 3) + " % of one core");
+                        ", system " + fixed(r.cpu.systemMs, 0) +
+                        ") = " + fixed(100.0 * r.cpu.totalMs() / r.wallMs, 3) + " % of one core");
         std::cout << "CPU time of memvane-radio during the read: "
                   << fixed(radio1.ms - radio0.ms, 0) << " ms\n";
         printBreakdown(r, civdelay);

@@ -44,8 +44,8 @@ int run(int argc, char** argv)
     std::this_thread::sleep_for(std::chrono::seconds(2));
     std::string pty = app.openPty();
     std::cout << "program pid " << app.pid() << " holds " << (pty.empty() ? "no port" : pty)
-              << " open (radio on " << radio.pty() << "), "
-              << threadTotals(app.pid()).threads << " threads\n";
+              << " open (radio on " << radio.pty() << "), " << threadTotals(app.pid()).threads
+              << " threads\n";
 
     ProcCpu cpu0 = procCpu(app.pid()), radio0 = radio.cpu();
     ThreadTotals sw0 = threadTotals(app.pid());

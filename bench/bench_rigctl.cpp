@@ -94,8 +94,8 @@ int run(int argc, char** argv)
     ro.logFile = folder.file("frames.log");
     writeSampleMemories(ro.memoriesFile);
     RadioProcess radio(folder, ro);
-    std::cout << "radio: memvane-radio --delay-ms " << radioDelay
-              << " with 99 memories, on " << radio.link() << "\n";
+    std::cout << "radio: memvane-radio --delay-ms " << radioDelay << " with 99 memories, on "
+              << radio.link() << "\n";
 
     // 1. rigctl, one process for the whole read.
     std::string commands = folder.file("rigctl-commands.txt");
@@ -106,8 +106,8 @@ int run(int argc, char** argv)
             out << "E " << n << "\nf\nm\n";
     }
     std::string rigOut = folder.file("rigctl.out"), rigErr = folder.file("rigctl.err");
-    std::vector<std::string> rigArgs = {rigctl, "-m", "3011", "-r", radio.link(), "-s", "19200",
-                                        "-C", "cache_timeout=0", "-"};
+    std::vector<std::string> rigArgs = {
+        rigctl, "-m", "3011", "-r", radio.link(), "-s", "19200", "-C", "cache_timeout=0", "-"};
     std::cout << "rigctl command: rigctl -m 3011 -r " << radio.link()
               << " -s 19200 -C cache_timeout=0 - < (V MEM, then E n / f / m for n = 1..99)\n";
     size_t framesBefore = radio.loggedFrames();
@@ -145,9 +145,13 @@ int run(int argc, char** argv)
               << " per memory, start-up included)\n"
               << "rigctl: returned per memory the receive frequency (Hz), mode and passband;"
               << " right for " << rigRight << " of 99\n";
-    for (int n : {1, 2, 3, 6, 9})
+    for (int n = 1; n <= 9; ++n) {
+        std::vector<std::string> want = expectedRowTexts(n);
         std::cout << "  memory " << n << ": " << rig[n].freq << " Hz, " << rig[n].mode << ", "
-                  << rig[n].passband << " Hz passband\n";
+                  << rig[n].passband << " Hz passband   (radio: receive " << want[1]
+                  << ", transmit " << want[0] << ", " << want[2] << " " << want[3] << ", offset "
+                  << want[5] << ")\n";
+    }
     for (size_t i = 0; i < rigDiffs.size() && i < 5; ++i)
         std::cout << "  differs: " << rigDiffs[i] << "\n";
 
@@ -166,9 +170,8 @@ int run(int argc, char** argv)
               << " per memory), " << r.errorLines.size() << " error lines, label \"" << r.label
               << "\"" << (r.failure.empty() ? "" : ", ended by: " + r.failure) << "\n"
               << "Memvane: returned per memory both frequencies (VFO A and B), mode, filter,"
-              << " split/duplex text and offset; right for " << 99 - diffs.size()
-              << " of 99\n";
-    for (int n : {1, 2, 3, 6, 9}) {
+              << " split/duplex text and offset; right for " << 99 - diffs.size() << " of 99\n";
+    for (int n = 1; n <= 9; ++n) {
         if (static_cast<size_t>(n) > r.rows.size())
             break;
         std::cout << "  ";
