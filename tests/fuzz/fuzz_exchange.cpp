@@ -1,0 +1,199 @@
+// The command exchange and the radio operations built on it, against a line that answers every
+// command with bytes from the fuzzer. The first byte chooses what runs:
+//   0  one ccomportwrite: the outcome follows from where the expected and the refused texts
+//      occur in the reply (result up to the next "FD"; three error lines and an empty result
+//      for a refusal; three error lines and EAbort otherwise);
+//   1  one channel read, 2  "Read Radio Memory", 3  "Write to Radio" and 5 "Re-Read Selected
+//      Chans" of rows from a channel file also made of fuzz bytes, 4  "Go To Chan".
+// For every operation: only the documented errors escape (EAbort, EConvertError, EListError;
+// nothing from "Go To Chan"), the busy mark is cleared, and every frame that reaches the line
+// is a well-formed CI-V frame to the radio's address whose data holds no FE or FD.
+
+#include "channels/ChannelList.h"
+#include "channels/ChannelReader.h"
+#include "channels/ChannelTuner.h"
+#include "channels/ChannelWriter.h"
+#include "channels/RadioContext.h"
+#include "civ/Codec.h"
+#include "civ/Exchange.h"
+#include "core/Errors.h"
+#include "files/ChannelFile.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+using namespace memvane;
+using namespace memvane::fuzz;
+
+namespace {
+
+// Each write queues the next scripted reply (the line's echo included, if the script has it);
+// a purge drops whatever is queued.
+class ScriptedLine : public PortIo
+{
+public:
+    explicit ScriptedLine(FuzzedDataProvider& fdp) : m_fdp(fdp) {}
+
+    void ensureOpen() override {}
+    void clearBuffers() override { m_queued.clear(); }
+    int write(const std::string& bytes) override
+    {
+        frames.push_back(bytes);
+        m_queued += m_fdp.ConsumeRandomLengthString(256);
+        return static_cast<int>(bytes.size());
+    }
+    std::string read(int maxCount) override
+    {
+        FUZZ_CHECK(maxCount > 0);
+        std::string got = m_queued.substr(0, static_cast<size_t>(maxCount));
+        m_queued.erase(0, got.size());
+        return got;
+    }
+    void sleepMs(int ms) override { FUZZ_CHECK(ms >= 0); }
+
+    std::vector<std::string> frames;
+
+private:
+    FuzzedDataProvider& m_fdp;
+    std::string m_queued;
+};
+
+void checkFrames(const std::vector<std::string>& frames, uint8_t address)
+{
+    for (const std::string& f : frames) {
+        FUZZ_CHECK(f.size() >= 6);
+        FUZZ_CHECK(static_cast<uint8_t>(f[0]) == 0xFE && static_cast<uint8_t>(f[1]) == 0xFE);
+        FUZZ_CHECK(static_cast<uint8_t>(f[2]) == address);
+        FUZZ_CHECK(static_cast<uint8_t>(f[3]) == 0xE0);
+        FUZZ_CHECK(static_cast<uint8_t>(f.back()) == 0xFD);
+        for (size_t i = 4; i + 1 < f.size(); ++i)
+            FUZZ_CHECK(static_cast<uint8_t>(f[i]) != 0xFE && static_cast<uint8_t>(f[i]) != 0xFD);
+    }
+}
+
+void oneExchange(FuzzedDataProvider& fdp, ProgramState& state, RecordingUi& ui)
+{
+    std::string word = fdp.ConsumeRandomLengthString(16);
+    std::string look1 = "FEFEE0" + state.civhex + toHexText(fdp.ConsumeBytesAsString(1));
+    const std::string reply = fdp.ConsumeRandomLengthString(400);
+    const int errcount = state.errcount;
+
+    // The reply is what the read takes: the line's queue at the time, at most 200 bytes.
+    struct FixedLine : PortIo
+    {
+        std::string reply, written;
+        int reads = 0;
+        void ensureOpen() override {}
+        void clearBuffers() override {}
+        int write(const std::string& b) override
+        {
+            written += b;
+            return static_cast<int>(b.size());
+        }
+        std::string read(int maxCount) override
+        {
+            ++reads;
+            return reply.substr(0, static_cast<size_t>(maxCount));
+        }
+        void sleepMs(int) override {}
+    } fixed;
+    fixed.reply = reply;
+
+    const std::string hex = toHexText(reply.substr(0, 200));
+    const size_t found = hex.find(look1);
+    const size_t refusedAt = hex.find("FEFEE0" + state.civhex + "FA");
+    try {
+        std::string result = ccomportwrite(word, look1, fixed, state, ui);
+        FUZZ_CHECK(fixed.written == word && fixed.reads == 1);
+        if (found != std::string::npos) {
+            size_t from = found + look1.size();
+            size_t end = hex.find("FD", from);
+            FUZZ_CHECK(result == (end == std::string::npos ? "" : hex.substr(from, end - from)));
+            FUZZ_CHECK(ui.errorLines.empty() && state.errcount == errcount);
+        } else {
+            FUZZ_CHECK(refusedAt != std::string::npos && result.empty());
+            FUZZ_CHECK(ui.errorLines.size() == 3 && state.errcount == errcount + 1);
+            FUZZ_CHECK(ui.errorsEnabled && ui.status().empty());
+        }
+    } catch (const EAbort&) {
+        FUZZ_CHECK(found == std::string::npos);
+        FUZZ_CHECK(ui.errorLines.size() == 3 && state.errcount == errcount + 1);
+        FUZZ_CHECK(ui.errorsEnabled);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzedDataProvider fdp(data, size);
+    const int mode = fdp.ConsumeIntegralInRange<int>(0, 5);
+    static const uint8_t kAddresses[] = {0x58, 0x48, 0x4E};
+    const uint8_t address = fdp.PickValueInArray(kAddresses);
+
+    ProgramState state;
+    state.fillNameTables();
+    state.civhex = hexByte(address);
+    state.civaddr = "$" + state.civhex;
+    RecordingUi ui;
+    ScriptedLine line(fdp);
+    ChannelList list;
+    RadioContext ctx{state, ui, line, list};
+
+    try {
+        switch (mode) {
+        case 0:
+            oneExchange(fdp, state, ui);
+            return 0;
+        case 1: {
+            const int memory = fdp.ConsumeIntegralInRange<int>(0, 199);
+            const bool fullRead = fdp.ConsumeBool();
+            readChannel(ctx, memory, fullRead);
+            break;
+        }
+        case 2:
+            readAllChannels(ctx);
+            FUZZ_CHECK(list.size() == 99);
+            break;
+        case 3:
+        case 5: {
+            std::string file = fdp.ConsumeRandomLengthString(2048);
+            try {
+                list.replaceAll(parseChannelFile(file));
+            } catch (const EConvertError&) {
+                return 0;
+            }
+            if (mode == 3)
+                writeTickedChannels(ctx);
+            else
+                rereadTickedChannels(ctx);
+            break;
+        }
+        case 4: {
+            std::string file = fdp.ConsumeRandomLengthString(512);
+            try {
+                list.replaceAll(parseChannelFile(file));
+            } catch (const EConvertError&) {
+                return 0;
+            }
+            std::optional<size_t> selected;
+            if (fdp.ConsumeBool())
+                selected = fdp.ConsumeIntegralInRange<size_t>(0, list.size() + 1);
+            goToChannel(ctx, selected);
+            FUZZ_CHECK(line.frames.size() <= 2);
+            break;
+        }
+        }
+    } catch (const EAbort&) {
+        FUZZ_CHECK(mode != 4);
+    } catch (const EConvertError&) {
+        FUZZ_CHECK(mode != 4);
+    } catch (const EListError&) {
+        FUZZ_CHECK(mode == 3 || mode == 5);
+    }
+    FUZZ_CHECK(!state.busy);
+    checkFrames(line.frames, address);
+    for (const ChannelRow& row : list.rows())
+        FUZZ_CHECK(mode != 2 || row.texts.size() == 8);
+    return 0;
+}
