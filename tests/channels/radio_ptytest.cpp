@@ -164,8 +164,10 @@ TEST_F(RadioPty, SilentRadioAndRefusedMemoryToVfo)
     for (int i = 1; i <= 6; ++i)
         list.append(row(true, "Mem " + std::to_string(i), "", "", "", "", ""));
     rereadTickedChannels(ctx);
-    // A re-read has no blank rows: without memory to VFO the VFOs still hold memory 4.
-    EXPECT_EQ(list.row(4).texts.at(1), "0145.050000");
+    // Without memory to VFO the VFOs still hold memory 4: the row goes blank rather than
+    // showing memory 4's frequencies under memory 5's label.
+    EXPECT_EQ(list.row(4).texts.at(1), " ");
+    EXPECT_EQ(list.row(3).texts.at(1), "0145.050000");
     EXPECT_EQ(ui.errorLines.at(0), "Mem 5 Command sent to radio was FEFE58E00AFD");
     line.radio.clearRefusals();
 
