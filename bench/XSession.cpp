@@ -186,22 +186,42 @@ std::string ProgramUnderTest::openPty() const
     return {};
 }
 
-ThreadTotals threadTotals(pid_t pid)
+std::map<pid_t, ThreadSwitches> threadSwitches(pid_t pid)
 {
-    ThreadTotals t;
+    std::map<pid_t, ThreadSwitches> result;
     std::error_code ec;
     std::string taskDir = "/proc/" + std::to_string(pid) + "/task";
     for (const auto& entry : std::filesystem::directory_iterator(taskDir, ec)) {
+        pid_t tid = static_cast<pid_t>(std::atoi(entry.path().filename().c_str()));
         std::ifstream in(entry.path() / "status");
-        ++t.threads;
+        ThreadSwitches& t = result[tid];
         for (std::string line; std::getline(in, line);) {
             if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-                t.voluntary += std::atoll(line.c_str() + 24);
+                t.voluntary = std::atoll(line.c_str() + 24);
             else if (line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
-                t.involuntary += std::atoll(line.c_str() + 27);
+                t.involuntary = std::atoll(line.c_str() + 27);
         }
     }
-    return t;
+    return result;
+}
+
+SwitchDelta switchDelta(const std::map<pid_t, ThreadSwitches>& before,
+                        const std::map<pid_t, ThreadSwitches>& after)
+{
+    SwitchDelta d;
+    for (const auto& [tid, a] : after) {
+        auto b = before.find(tid);
+        if (b == before.end()) {
+            ++d.started;
+            continue;
+        }
+        ++d.threads;
+        d.voluntary += a.voluntary - b->second.voluntary;
+        d.involuntary += a.involuntary - b->second.involuntary;
+    }
+    for (const auto& [tid, b] : before)
+        d.ended += after.count(tid) == 0;
+    return d;
 }
 
 } // namespace memvane::bench

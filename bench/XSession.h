@@ -8,6 +8,7 @@
 #include "bench/BenchSupport.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -72,11 +73,21 @@ private:
 // Copies the memvane executable into `folder` with a "ComPort.ini" naming `radioLink`.
 void installProgram(const TempFolder& folder, const std::string& radioLink);
 
-// CPU ticks and context switches summed over every thread of a process.
-struct ThreadTotals
+// Context switches of every thread of a process, by thread id.
+struct ThreadSwitches
 {
-    long long threads = 0, voluntary = 0, involuntary = 0;
+    long long voluntary = 0, involuntary = 0;
 };
-ThreadTotals threadTotals(pid_t pid);
+std::map<pid_t, ThreadSwitches> threadSwitches(pid_t pid);
+
+// The switches between two readings, over the threads present in both (a thread that started or
+// ended in between would otherwise count from or to zero).
+struct SwitchDelta
+{
+    long long voluntary = 0, involuntary = 0;
+    int threads = 0, started = 0, ended = 0;
+};
+SwitchDelta switchDelta(const std::map<pid_t, ThreadSwitches>& before,
+                        const std::map<pid_t, ThreadSwitches>& after);
 
 } // namespace memvane::bench

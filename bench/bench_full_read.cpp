@@ -9,6 +9,8 @@
 //
 // Before the read, SLEEPS (default 200) plain sleeps of civdelay show how late this machine
 // wakes a sleeping thread right now: the part of the overhead that is not the program's.
+// --timer-slack-ns N sets this thread's timer slack first (an experiment; the program keeps the
+// kernel's default of 50 us).
 
 #include "bench/BenchSupport.h"
 #include "bench/RadioLine.h"
@@ -18,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <sys/prctl.h>
 #include <thread>
 
 using namespace memvane;
@@ -28,6 +31,7 @@ namespace {
 int run(int argc, char** argv)
 {
     int civdelay = 45, radioDelay = 5, runs = 1, baseline = 200;
+    long timerSlackNs = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--civdelay"))
             civdelay = std::atoi(argv[i + 1]);
@@ -37,7 +41,13 @@ int run(int argc, char** argv)
             runs = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--baseline"))
             baseline = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--timer-slack-ns"))
+            timerSlackNs = std::atol(argv[i + 1]);
     }
+    // An experiment, not what the program does: the kernel lets a sleep of a normal thread end
+    // up to its timer slack (50 us by default) late, to batch wake-ups.
+    if (timerSlackNs > 0)
+        ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(timerSlackNs), 0, 0, 0);
     QCoreApplication app(argc, argv);
     printMachine("bench_full_read: Read Radio Memory, 99 memories, against memvane-radio");
 
@@ -82,10 +92,18 @@ int run(int argc, char** argv)
                   << (r.failure.empty() ? "" : "; ended by: " + r.failure) << "\n";
         for (size_t i = 0; i < diffs.size() && i < 5; ++i)
             std::cout << "  " << diffs[i] << "\n";
+        for (size_t i = 0; i < r.errorLines.size() && i < 6; ++i)
+            std::cout << "  error list: " << r.errorLines[i] << "\n";
+        // A read that ended early has no meaningful overhead: the floor assumes 1584 waits.
+        bool complete = r.failure.empty() && r.timings.size() == 1584;
         printFigure("full read time", fixed(r.wallMs / 1000.0, 3) + " s");
         printFigure("overhead over the " + fixed(floor / 1000.0, 2) + " s floor",
                     fixed(overhead, 1) + " ms = " + fixed(100.0 * overhead / floor, 3) +
-                        " % (target < 1 %: " + (overhead < floor / 100 ? "met" : "MISSED") + ")");
+                        " % (target < 1 %: " +
+                        (!complete                ? "no figure, the read did not complete"
+                         : overhead < floor / 100 ? "met"
+                                                  : "MISSED") +
+                        ")");
         printFigure("CPU time of the program during the read",
                     fixed(r.cpu.totalMs(), 0) + " ms (user " + fixed(r.cpu.userMs, 0) +
                         ", system " + fixed(r.cpu.systemMs, 0) +

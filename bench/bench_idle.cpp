@@ -44,26 +44,27 @@ int run(int argc, char** argv)
     std::this_thread::sleep_for(std::chrono::seconds(2));
     std::string pty = app.openPty();
     std::cout << "program pid " << app.pid() << " holds " << (pty.empty() ? "no port" : pty)
-              << " open (radio on " << radio.pty() << "), " << threadTotals(app.pid()).threads
+              << " open (radio on " << radio.pty() << "), " << threadSwitches(app.pid()).size()
               << " threads\n";
 
     ProcCpu cpu0 = procCpu(app.pid()), radio0 = radio.cpu();
-    ThreadTotals sw0 = threadTotals(app.pid());
+    auto sw0 = threadSwitches(app.pid());
     size_t frames0 = radio.loggedFrames();
     auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     double wall = msSince(start);
     ProcCpu cpu1 = procCpu(app.pid()), radio1 = radio.cpu();
-    ThreadTotals sw1 = threadTotals(app.pid());
+    SwitchDelta sw = switchDelta(sw0, threadSwitches(app.pid()));
 
     long long ticks = cpu1.ticks - cpu0.ticks;
     printFigure("program CPU over " + fixed(wall / 1000.0, 1) + " s idle",
                 std::to_string(ticks) + " ticks = " + fixed(cpu1.ms - cpu0.ms, 0) + " ms (" +
                     fixed(100.0 * (cpu1.ms - cpu0.ms) / wall, 3) + " % of one core)" +
                     (ticks == 0 ? "; no measurable CPU: met" : ""));
-    std::cout << "context switches of all its threads: " << sw1.voluntary - sw0.voluntary
-              << " voluntary, " << sw1.involuntary - sw0.involuntary << " involuntary ("
-              << fixed((sw1.voluntary - sw0.voluntary) / (wall / 1000.0), 2) << " wake-ups/s)\n"
+    std::cout << "context switches of its " << sw.threads << " threads: " << sw.voluntary
+              << " voluntary, " << sw.involuntary << " involuntary ("
+              << fixed(sw.voluntary / (wall / 1000.0), 2) << " wake-ups/s); threads started "
+              << sw.started << ", ended " << sw.ended << "\n"
               << "frames the radio received meanwhile: " << radio.loggedFrames() - frames0 << "\n"
               << "memvane-radio CPU meanwhile: " << radio1.ticks - radio0.ticks << " ticks\n";
     watch.requestClose(win);
