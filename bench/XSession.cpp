@@ -193,8 +193,10 @@ std::map<pid_t, ThreadSwitches> threadSwitches(pid_t pid)
     std::string taskDir = "/proc/" + std::to_string(pid) + "/task";
     for (const auto& entry : std::filesystem::directory_iterator(taskDir, ec)) {
         pid_t tid = static_cast<pid_t>(std::atoi(entry.path().filename().c_str()));
-        std::ifstream in(entry.path() / "status");
         ThreadSwitches& t = result[tid];
+        std::ifstream(entry.path() / "comm") >> t.name;
+        std::ifstream(entry.path() / "schedstat") >> t.runNs;
+        std::ifstream in(entry.path() / "status");
         for (std::string line; std::getline(in, line);) {
             if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
                 t.voluntary = std::atoll(line.c_str() + 24);
@@ -212,15 +214,22 @@ SwitchDelta switchDelta(const std::map<pid_t, ThreadSwitches>& before,
     for (const auto& [tid, a] : after) {
         auto b = before.find(tid);
         if (b == before.end()) {
-            ++d.started;
+            d.started.push_back(a.name);
             continue;
         }
         ++d.threads;
         d.voluntary += a.voluntary - b->second.voluntary;
         d.involuntary += a.involuntary - b->second.involuntary;
+        d.runNs += a.runNs - b->second.runNs;
+        long long switches =
+            a.voluntary + a.involuntary - b->second.voluntary - b->second.involuntary;
+        if (switches > 0 || a.runNs != b->second.runNs)
+            d.woke.push_back(a.name + ": " + std::to_string(switches) + " switches, " +
+                             fixed((a.runNs - b->second.runNs) / 1e6, 3) + " ms");
     }
     for (const auto& [tid, b] : before)
-        d.ended += after.count(tid) == 0;
+        if (after.count(tid) == 0)
+            d.ended.push_back(b.name);
     return d;
 }
 

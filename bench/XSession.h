@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct xcb_connection_t;
 
@@ -76,7 +77,9 @@ void installProgram(const TempFolder& folder, const std::string& radioLink);
 // Context switches of every thread of a process, by thread id.
 struct ThreadSwitches
 {
+    std::string name; // /proc/<pid>/task/<tid>/comm
     long long voluntary = 0, involuntary = 0;
+    long long runNs = 0; // time on a CPU so far (schedstat), in ns
 };
 std::map<pid_t, ThreadSwitches> threadSwitches(pid_t pid);
 
@@ -84,8 +87,10 @@ std::map<pid_t, ThreadSwitches> threadSwitches(pid_t pid);
 // ended in between would otherwise count from or to zero).
 struct SwitchDelta
 {
-    long long voluntary = 0, involuntary = 0;
-    int threads = 0, started = 0, ended = 0;
+    long long voluntary = 0, involuntary = 0, runNs = 0;
+    int threads = 0;
+    std::vector<std::string> started, ended; // thread names
+    std::vector<std::string> woke;           // "name: N switches, T ms" of threads that ran
 };
 SwitchDelta switchDelta(const std::map<pid_t, ThreadSwitches>& before,
                         const std::map<pid_t, ThreadSwitches>& after);

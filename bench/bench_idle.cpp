@@ -43,9 +43,11 @@ int run(int argc, char** argv)
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));
     std::string pty = app.openPty();
+    std::string threadNames;
+    for (const auto& [tid, t] : threadSwitches(app.pid()))
+        threadNames += " " + t.name;
     std::cout << "program pid " << app.pid() << " holds " << (pty.empty() ? "no port" : pty)
-              << " open (radio on " << radio.pty() << "), " << threadSwitches(app.pid()).size()
-              << " threads\n";
+              << " open (radio on " << radio.pty() << "); threads:" << threadNames << "\n";
 
     ProcCpu cpu0 = procCpu(app.pid()), radio0 = radio.cpu();
     auto sw0 = threadSwitches(app.pid());
@@ -61,11 +63,21 @@ int run(int argc, char** argv)
                 std::to_string(ticks) + " ticks = " + fixed(cpu1.ms - cpu0.ms, 0) + " ms (" +
                     fixed(100.0 * (cpu1.ms - cpu0.ms) / wall, 3) + " % of one core)" +
                     (ticks == 0 ? "; no measurable CPU: met" : ""));
-    std::cout << "context switches of its " << sw.threads << " threads: " << sw.voluntary
-              << " voluntary, " << sw.involuntary << " involuntary ("
-              << fixed(sw.voluntary / (wall / 1000.0), 2) << " wake-ups/s); threads started "
-              << sw.started << ", ended " << sw.ended << "\n"
-              << "frames the radio received meanwhile: " << radio.loggedFrames() - frames0 << "\n"
+    auto names = [](const std::vector<std::string>& v) {
+        std::string out;
+        for (const auto& n : v)
+            out += " " + n;
+        return out.empty() ? std::string(" none") : out;
+    };
+    printFigure("time on a CPU of the threads alive throughout (schedstat)",
+                fixed(sw.runNs / 1e6, 3) + " ms over " + std::to_string(sw.threads) + " threads");
+    std::cout << "context switches of those threads: " << sw.voluntary << " voluntary, "
+              << sw.involuntary << " involuntary (" << fixed(sw.voluntary / (wall / 1000.0), 2)
+              << " wake-ups/s); threads started:" << names(sw.started)
+              << "; threads ended:" << names(sw.ended) << "\n";
+    for (const auto& w : sw.woke)
+        std::cout << "  ran: " << w << "\n";
+    std::cout << "frames the radio received meanwhile: " << radio.loggedFrames() - frames0 << "\n"
               << "memvane-radio CPU meanwhile: " << radio1.ticks - radio0.ticks << " ticks\n";
     watch.requestClose(win);
     app.process().wait(10'000);
