@@ -62,12 +62,25 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     // three exchanges switch it off and store the memory again, and only then is it reported.
     std::exception_ptr decodeError;
 
+    // The two stores must go into memory n as the radio holds it. After a refused selection the
+    // radio is still on another memory; after a refused switch to memory mode a store would save
+    // what the VFOs hold (the previous channel) over memory n. Either way the store is not sent.
+    auto accepted = [&](const std::string& body) {
+        const int failures = ctx.state.errcount;
+        send(body, Ok);
+        return ctx.state.errcount == failures;
+    };
+
     send(memoryMode, Ok);
-    send(selectMemory, AnyAnswer);
+    if (send(selectMemory, AnyAnswer) == hexByte(civ::Ng)) {
+        r.selected = false;
+        return r;
+    }
     send(vfoA, Ok);
-    send(memoryMode, Ok);
-    send(bytesOf({civ::SplitDuplex, civ::SplitOn}), Ok);
-    send(memoryWrite, Ok);
+    if (accepted(memoryMode)) {
+        send(bytesOf({civ::SplitDuplex, civ::SplitOn}), Ok);
+        send(memoryWrite, Ok);
+    }
     send(bytesOf({civ::MemoryToVfo}), Ok);
     send(vfoA, Ok);
     r.rx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)));
@@ -80,9 +93,10 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     } catch (const EConvertError&) {
         decodeError = std::current_exception();
     }
-    send(memoryMode, Ok);
-    send(bytesOf({civ::SplitDuplex, civ::SplitOff}), Ok);
-    send(memoryWrite, Ok);
+    if (accepted(memoryMode)) {
+        send(bytesOf({civ::SplitDuplex, civ::SplitOff}), Ok);
+        send(memoryWrite, Ok);
+    }
 
     if (decodeError)
         std::rethrow_exception(decodeError);
@@ -111,7 +125,8 @@ void readAllChannels(RadioContext& ctx)
         }
         ctx.ui.processEvents();
         ChannelReading r = readChannel(ctx, memory, true);
-        ctx.list.append(ctx.state.errcount > 0 ? blankRow(memory) : rowFor(memory, r));
+        ctx.list.append(ctx.state.errcount > 0 || !r.selected ? blankRow(memory)
+                                                              : rowFor(memory, r));
     }
     ctx.ui.setStatus(finalText(count));
 }
@@ -153,8 +168,8 @@ void rereadTickedChannels(RadioContext& ctx)
         const int failuresBefore = ctx.state.errcount;
         ChannelReading r = readChannel(ctx, memory, false);
         ChannelRow row = ctx.list.row(index);
-        ChannelRow fresh =
-            ctx.state.errcount > failuresBefore ? blankRow(memory) : rowFor(memory, r);
+        ChannelRow fresh = ctx.state.errcount > failuresBefore || !r.selected ? blankRow(memory)
+                                                                              : rowFor(memory, r);
         std::copy(fresh.texts.begin(), fresh.texts.end(), row.texts.begin());
         ctx.list.setRow(index, std::move(row));
     }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 
 using namespace memvane;
@@ -124,12 +125,48 @@ TEST_F(ReaderTest, RefusedMemoryToVfoGivesABlankRowAndTheReadingGoesOn)
     EXPECT_EQ(ui.label, "99 Memory Locations Read ");
 }
 
-TEST_F(ReaderTest, RefusedMemorySelectIsNoFailure)
+TEST_F(ReaderTest, RefusedMemorySelectIsNoFailureButEndsTheChannel)
 {
+    // The radio stays on memory 6: storing there, or showing its data as memory 7, is wrong.
     radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E0080007FD"; };
     readAllChannels(ctx);
-    EXPECT_EQ(list.row(6).texts.at(1), "0145.500000");
+    EXPECT_EQ(list.row(6).texts, withLabel("Mem 7", Blank));
+    EXPECT_EQ(list.row(7).texts.at(1), "0145.500000");
     EXPECT_TRUE(ui.errorLines.empty());
+    EXPECT_EQ(ui.label, "99 Memory Locations Read ");
+    std::vector<std::string> expected;
+    for (int m = 1; m <= 99; ++m) {
+        char mem[8];
+        std::snprintf(mem, sizeof mem, "00%02d", m);
+        std::vector<std::string> frames = readFrames(mem);
+        if (m == 7)
+            frames.resize(2);
+        append(expected, frames);
+    }
+    EXPECT_EQ(port.frames, expected);
+}
+
+TEST_F(ReaderTest, NoStoreOutsideMemoryMode)
+{
+    // A store in VFO mode would save the VFOs (the previous channel) over memory 9.
+    radio.refuse = [](int memory, const std::string& hex) {
+        return memory == 9 && hex == "FEFE58E008FD";
+    };
+    list.append({true, withLabel("Mem 1", Blank)});
+    for (int i = 2; i <= 9; ++i)
+        list.append({i == 9, withLabel("Mem " + std::to_string(i), Blank)});
+    rereadTickedChannels(ctx);
+    std::vector<std::string> expected = readFrames("0001");
+    // Memory mode is refused once memory 9 is selected (exchanges 4 and 14): the split change and
+    // the store after each are not sent.
+    append(expected, {"FEFE58E008FD", "FEFE58E0080009FD", "FEFE58E00700FD", "FEFE58E008FD",
+                      "FEFE58E00AFD", "FEFE58E00700FD", "FEFE58E003FD", "FEFE58E00701FD",
+                      "FEFE58E003FD", "FEFE58E00CFD", "FEFE58E004FD", "FEFE58E008FD"});
+    EXPECT_EQ(port.frames, expected);
+    EXPECT_EQ(list.row(8).texts, withLabel("Mem 9", Blank));
+    EXPECT_EQ(ui.errorLines.size(), 6u);
+    EXPECT_EQ(ui.errorLines.at(0), "Mem 9 Command sent to radio was FEFE58E008FD");
+    EXPECT_EQ(ui.label, "2 Memory Locations Read ");
 }
 
 TEST_F(ReaderTest, StopDuringMemoryTwelveEndsAfterIt)

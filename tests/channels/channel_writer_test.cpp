@@ -219,6 +219,25 @@ TEST_F(WriterTest, RefusedCommandGoesOnAndSilenceEndsTheWrite)
     EXPECT_FALSE(state.busy);
 }
 
+TEST_F(WriterTest, RefusedMemorySelectEndsTheRowBeforeAnyStore)
+{
+    // The radio stays on the memory it was on; the row's stores would overwrite that one.
+    list.append(row(true, "Mem 3"));
+    list.append(row(true, "Mem 4"));
+    radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E0080003FD"; };
+    writeTickedChannels(ctx);
+    std::vector<std::string> expected{"FEFE58E008FD", "FEFE58E0080003FD"};
+    append(expected, writeFrames("0004", "0000504501", "0000504501", "0501", "10"));
+    EXPECT_EQ(port.frames, expected);
+    EXPECT_EQ(ui.errorLines,
+              (std::vector<std::string>{
+                  "Mem 99 Command sent to radio was FEFE58E0080003FD",
+                  "Mem 99 Incorrect return from Radio!! - Expected FEFEE058FB but got FEFEE058FA "
+                  "Command failed.",
+                  ""}));
+    EXPECT_EQ(ui.label, "2 Memory Locations Writen ");
+}
+
 TEST_F(WriterTest, PortThatCannotOpenEndsBeforeAnything)
 {
     list.append(row(true, "Mem 1"));

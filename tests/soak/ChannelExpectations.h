@@ -41,14 +41,17 @@ inline std::string filterText(std::uint8_t filter)
     return filter < 4 ? names[filter] : "?";
 }
 
-// Equal frequencies are "Duplex Off"; otherwise the transmit frequency's band decides. Callers
-// keep to frequencies that one of the rules covers.
+// What splitText gives when no rule covers the two frequencies: the reading's text is then left
+// to chance.
+inline const std::string kNoRule = "(no rule)";
+
+// Equal frequencies are "Duplex Off"; otherwise the transmit frequency's band decides.
 inline std::string splitText(std::uint64_t rxHz, std::uint64_t txHz)
 {
     if (rxHz == txHz)
         return "Duplex Off";
     double f = static_cast<double>(txHz) / 1e6;
-    std::string text = "(no rule)";
+    std::string text = kNoRule;
     if (f < 30)
         text = "Split On";
     if (f >= 50 && f <= 52)
