@@ -219,7 +219,10 @@ struct Stats
         std::cout << "\n[soak]   outcomes:";
         for (const auto& [k, n] : outcomes)
             std::cout << " " << k << " " << n;
-        std::cout << "\n[soak]   faults:";
+        std::cout << "\n";
+        if (faults.empty())
+            return;
+        std::cout << "[soak]   faults (per exchange):";
         for (const auto& [k, n] : faults)
             std::cout << " " << faultName(k) << " " << n;
         std::cout << "\n";
@@ -511,4 +514,388 @@ TEST_F(InProcessSoak, ReadsAndWritesUnderRandomFaults)
             fillRadio(radio, rng);
     }
     stats.print("in-process");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Through the program's serial component against memvane-radio's pseudo-terminal, with the
+// radio's own faults switched on for one operation at a time.
+
+namespace {
+
+enum class LineFault { None, Silent, Late, Garbage, Refuse, HangUp };
+
+const char* lineFaultName(LineFault f)
+{
+    switch (f) {
+    case LineFault::None:
+        return "none";
+    case LineFault::Silent:
+        return "silent";
+    case LineFault::Late:
+        return "late";
+    case LineFault::Garbage:
+        return "garbage";
+    case LineFault::Refuse:
+        return "refuse";
+    case LineFault::HangUp:
+        return "hang-up";
+    }
+    return "?";
+}
+
+// Ends the process when an operation outlives its guard: a hang must not pass as a slow test.
+class HangGuard
+{
+public:
+    HangGuard()
+        : m_thread([this] {
+              std::unique_lock lock(m_mutex);
+              while (!m_stop) {
+                  if (m_armed && Clock::now() > m_deadline) {
+                      std::cerr << "[soak] HANG: " << m_what << " did not end within "
+                                << kLimit.count() << " s\n";
+                      std::abort();
+                  }
+                  m_changed.wait_for(lock, 100ms);
+              }
+          })
+    {
+    }
+    ~HangGuard()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    void arm(std::string what)
+    {
+        std::lock_guard lock(m_mutex);
+        m_what = std::move(what);
+        m_deadline = Clock::now() + kLimit;
+        m_armed = true;
+    }
+    void disarm()
+    {
+        std::lock_guard lock(m_mutex);
+        m_armed = false;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::seconds kLimit{60};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_stop = false, m_armed = false;
+    Clock::time_point m_deadline;
+    std::string m_what;
+    std::thread m_thread;
+};
+
+// Three lines per failed exchange: the command, what went wrong, an empty line. Checks their
+// form; returns the commands, and whether the last failure was a missing answer.
+std::pair<std::vector<std::string>, bool> checkErrorLines(const std::vector<std::string>& lines,
+                                                          const std::set<std::string>& labels)
+{
+    std::vector<std::string> commands;
+    bool lastNoReply = false;
+    EXPECT_EQ(lines.size() % 3, 0u);
+    for (size_t i = 0; i + 2 < lines.size(); i += 3) {
+        const std::string& first = lines[i];
+        size_t cut = first.find(" Command sent to radio was ");
+        if (cut == std::string::npos) {
+            ADD_FAILURE() << "not a command line: " << first;
+            continue;
+        }
+        std::string label = first.substr(0, cut);
+        std::string command = first.substr(cut + 27);
+        EXPECT_TRUE(labels.count(label)) << "label of " << first;
+        EXPECT_EQ(command.rfind("FEFE58E0", 0), 0u) << first;
+        EXPECT_EQ(command.substr(command.size() - 2), "FD") << first;
+        commands.push_back(command);
+        std::string suffix = "FB";
+        for (const char* data : {"03", "04", "0C"})
+            if (command == std::string("FEFE58E0") + data + "FD")
+                suffix = data;
+        const std::string noReply =
+            label + " No return from Radio!! - Check ComPort and CI-V settings.";
+        const std::string refused = label + " Incorrect return from Radio!! - Expected FEFEE058" +
+                                    suffix + " but got FEFEE058FA Command failed.";
+        EXPECT_TRUE(lines[i + 1] == noReply || lines[i + 1] == refused) << lines[i + 1];
+        EXPECT_EQ(lines[i + 2], "");
+        lastNoReply = lines[i + 1] == noReply;
+        if (lastNoReply) {
+            EXPECT_EQ(i + 3, lines.size()) << "lines after a missing answer";
+        }
+    }
+    return {commands, lastNoReply};
+}
+
+} // namespace
+
+TEST(PtySoak, ReadsAndWritesThroughThePortUnderRandomFaults)
+{
+    std::mt19937_64 rng(soakSeed() + 1);
+    TempDir dir;
+    sim::PtyRadioOptions options;
+    options.delayMs = 0;
+    options.linkPath = dir.file("radio");
+    sim::PtyRadio radio(options);
+    radio.withModel([&](sim::RadioModel& m) {
+        fillRadio(m, rng);
+        return 0;
+    });
+
+    TComPort port;
+    port.SetPort(options.linkPath);
+    port.SetBaudRate(br19200);
+    port.Open();
+    ComPortIo io(port);
+    ProgramState state;
+    state.fillNameTables();
+    // Short, with room for the radio's thread to be scheduled late on a busy machine.
+    state.civdelay = 30;
+    FakeUi ui;
+    ChannelList list;
+    RadioContext ctx{state, ui, io, list};
+
+    std::atomic<int> unit{0};
+    std::mutex storesMutex;
+    std::vector<std::pair<int, int>> stores; // memory, unit
+    radio.setMemoryWriteCallback([&] {
+        int memory = radio.withModel([](sim::RadioModel& m) { return m.selectedMemory(); });
+        std::lock_guard lock(storesMutex);
+        stores.emplace_back(memory, unit.load());
+    });
+
+    HangGuard guard;
+    Stats stats;
+    std::map<LineFault, int> faults;
+    std::map<std::string, int> messages;
+    constexpr int kOperations = 64;
+    bool hungUpOnce = false;
+    for (int op = 1; op <= kOperations && !::testing::Test::HasFailure(); ++op) {
+        const bool reading = chance(rng, 0.5);
+        // At least one hang-up, in the middle of the run.
+        LineFault fault = op == kOperations / 2 && !hungUpOnce
+                              ? LineFault::HangUp
+                              : static_cast<LineFault>(pick(rng, 0, 5));
+        ++faults[fault];
+        ++stats.ops[reading ? "re-read" : "write"];
+
+        std::vector<size_t> ticked;
+        if (reading) {
+            std::vector<ChannelRow> rows;
+            for (int n = 1; n <= 99; ++n)
+                rows.push_back({false, blankTexts(n)});
+            list.replaceAll(rows);
+            for (int i = pick(rng, 1, 3); i > 0; --i)
+                list.setWrite(static_cast<size_t>(pick(rng, 0, 98)), true);
+        } else {
+            std::vector<ChannelRow> rows;
+            for (int i = pick(rng, 1, 2); i > 0; --i)
+                rows.push_back(randomWriteRow(rng));
+            list.replaceAll(rows);
+        }
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list.row(i).write)
+                ticked.push_back(i);
+        const std::vector<ChannelRow> rowsBefore = list.rows();
+        auto target = [&](int u) {
+            size_t index = ticked.at(static_cast<size_t>(u - 1));
+            return reading ? static_cast<int>(index) + 1 : rowMemory(rowsBefore[index]);
+        };
+        std::set<std::string> labels;
+        if (reading) {
+            for (size_t k = 1; k <= ticked.size(); ++k)
+                labels.insert(locationText(target(static_cast<int>(k))));
+        } else {
+            labels.insert(state.memloc);
+        }
+
+        switch (fault) {
+        case LineFault::None:
+            break;
+        case LineFault::Silent:
+            radio.setSilent(true);
+            break;
+        case LineFault::Late:
+            radio.setLateMs(pick(rng, 40, 150));
+            break;
+        case LineFault::Garbage:
+            radio.setGarbage(true);
+            break;
+        case LineFault::Refuse: {
+            static const char* const prefixes[] = {"08", "0800", "0700", "0701", "0F01", "0F00",
+                                                   "09", "0A",   "03",   "0C",   "04",   "05",
+                                                   "06", "0F10", "0F11", "0F12"};
+            sim::Refusal r;
+            r.prefix = sim::fromHex(prefixes[pick(rng, 0, std::size(prefixes) - 1)]);
+            r.memory = chance(rng, 0.5) ? target(1) : 0;
+            r.count = chance(rng, 0.5) ? 1 : -1;
+            radio.refuse(r);
+            break;
+        }
+        case LineFault::HangUp:
+            radio.hangUpAfter(static_cast<size_t>(pick(rng, 1, 30)), true);
+            break;
+        }
+
+        const Memories before =
+            radio.withModel([](sim::RadioModel& m) { return snapshotMemories(m); });
+        radio.clearFrameLog();
+        {
+            std::lock_guard lock(storesMutex);
+            stores.clear();
+        }
+        ui = FakeUi{};
+        unit = 0;
+        ui.onProcessEvents = [&](int call) {
+            unit = call;
+            mainthread::Drain();
+        };
+        const std::string what = std::string("operation ") + std::to_string(op) + " (" +
+                                 (reading ? "re-read" : "write") + ", " + lineFaultName(fault) +
+                                 ")";
+        SCOPED_TRACE(what);
+        guard.arm(what);
+        Outcome outcome = Outcome::Completed;
+        std::string message;
+        try {
+            if (reading)
+                rereadTickedChannels(ctx);
+            else
+                writeTickedChannels(ctx);
+        } catch (const EAbort&) {
+            outcome = Outcome::Aborted;
+        } catch (const AppError& e) {
+            outcome = Outcome::Message;
+            message = e.message();
+        }
+        guard.disarm();
+        ++stats.outcomes[outcome == Outcome::Completed ? "completed"
+                         : outcome == Outcome::Aborted ? "aborted (no answer)"
+                                                       : "message box"];
+
+        radio.setSilent(false);
+        radio.setLateMs(0);
+        radio.setGarbage(false);
+        radio.clearRefusals();
+        radio.hangUpAfter(0);
+        if (outcome == Outcome::Message)
+            ++messages[message];
+        if (fault == LineFault::HangUp)
+            hungUpOnce = hungUpOnce || outcome != Outcome::Completed;
+        std::vector<std::string> frames = radio.frameLog();
+        stats.exchanges += static_cast<int>(frames.size());
+        const Memories after =
+            radio.withModel([](sim::RadioModel& m) { return snapshotMemories(m); });
+
+        // How it ended, and what the error list says about it.
+        auto [commands, lastNoReply] = checkErrorLines(ui.errorLines, labels);
+        EXPECT_EQ(outcome == Outcome::Aborted, lastNoReply) << message;
+        EXPECT_EQ(ui.errorsEnabled, !ui.errorLines.empty());
+        if (outcome == Outcome::Message) {
+            // A dead line is the port's error; a refused frequency or mode read leaves nothing
+            // to convert.
+            bool portError = message.rfind("COM Port Error: ", 0) == 0;
+            EXPECT_TRUE(portError ? fault == LineFault::HangUp
+                                  : reading && fault == LineFault::Refuse)
+                << message;
+        }
+        if (fault != LineFault::HangUp) {
+            for (const auto& c : commands)
+                EXPECT_NE(std::find(frames.begin(), frames.end(), c), frames.end())
+                    << "an error line names a command the radio never received: " << c;
+        }
+
+        // Stores only into the memory of the channel or row being worked on.
+        std::set<int> targets;
+        for (size_t k = 1; k <= ticked.size(); ++k)
+            targets.insert(target(static_cast<int>(k)));
+        {
+            std::lock_guard lock(storesMutex);
+            stats.stores += static_cast<int>(stores.size());
+            for (auto [memory, u] : stores) {
+                EXPECT_GE(u, 1) << "a store before the first channel";
+                if (u >= 1) {
+                    EXPECT_EQ(memory, target(u)) << "a memory the program did not mean to write";
+                }
+            }
+        }
+        for (int n = sim::kFirstMemory; n <= sim::kLastMemory; ++n) {
+            if (!targets.count(n)) {
+                EXPECT_EQ(describe(after[n]), describe(before[n])) << "memory " << n;
+            } else if (reading && after[n] && before[n]) {
+                EXPECT_EQ(after[n]->receive, before[n]->receive) << "memory " << n;
+                EXPECT_EQ(after[n]->transmit, before[n]->transmit) << "memory " << n;
+                EXPECT_EQ(after[n]->offsetHz, before[n]->offsetHz) << "memory " << n;
+            }
+        }
+
+        // A clean operation shows the radio's memories as they are.
+        const bool clean = outcome == Outcome::Completed && ui.errorLines.empty() &&
+                           (fault == LineFault::None || fault == LineFault::Garbage);
+        if (clean && reading) {
+            for (size_t k = 1; k <= ticked.size(); ++k) {
+                int n = target(static_cast<int>(k));
+                ASSERT_TRUE(before[n]) << "a blank memory read without a failure: " << n;
+                std::vector<std::string> want = rowTexts(n, *before[n]);
+                if (want[5] == kNoRule)
+                    want[5] = list.row(static_cast<size_t>(n - 1)).texts.at(5);
+                EXPECT_EQ(list.row(static_cast<size_t>(n - 1)).texts, want);
+            }
+        }
+        if (reading)
+            stats.channelsRead += static_cast<int>(ticked.size());
+        else
+            stats.rowsWritten += static_cast<int>(ticked.size());
+
+        if (fault == LineFault::HangUp) {
+            // The user closes the port and opens it again (the setup dialog's OK): the link now
+            // leads to the radio's new pty.
+            guard.arm("closing and reopening the port after a hang-up");
+            try {
+                port.Close();
+            } catch (const AppError& e) {
+                ADD_FAILURE() << "closing a hung-up port: " << e.message();
+            }
+            bool opened = false;
+            for (int attempt = 0; attempt < 100 && !opened; ++attempt) {
+                try {
+                    port.Open();
+                    opened = true;
+                } catch (const AppError&) {
+                    std::this_thread::sleep_for(50ms);
+                }
+            }
+            guard.disarm();
+            ASSERT_TRUE(opened) << "the port did not open again on " << options.linkPath;
+        }
+        if (::testing::Test::HasFailure()) {
+            std::ostringstream log;
+            for (const auto& f : frames)
+                log << "  " << f << "\n";
+            ADD_FAILURE() << "error lines:\n"
+                          <<
+                [&] {
+                    std::string s;
+                    for (const auto& l : ui.errorLines)
+                        s += "  " + l + "\n";
+                    return s;
+                }() << "frames the radio received:\n"
+                          << log.str();
+        }
+    }
+    EXPECT_TRUE(hungUpOnce) << "no hang-up happened in the middle of an operation";
+    stats.print("pty");
+    std::cout << "[soak]   line faults (one per operation):";
+    for (const auto& [k, n] : faults)
+        std::cout << " " << lineFaultName(k) << " " << n;
+    std::cout << "\n";
+    for (const auto& [text, n] : messages)
+        std::cout << "[soak]   message box " << n << " x: " << text << "\n";
+    port.Close();
 }
