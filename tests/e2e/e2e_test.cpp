@@ -42,6 +42,7 @@ struct Control
 constexpr Control Memoryread{17, 81, 150, 25};
 constexpr Control savetofile{16, 223, 150, 25};
 constexpr Control Writetoradio{17, 281, 150, 25};
+constexpr Control STOPReading{17, 109, 150, 25};
 constexpr int kPanel1Width = 193;
 constexpr int kWindowWidth = 890, kWindowHeight = 765;
 // The edit panel sits at the bottom of the left panel, 327 high; its controls (panel
@@ -669,4 +670,33 @@ TEST_F(E2e, SilentRadio)
     shot("closed");
     expectSettingsWritten();
     EXPECT_FALSE(m_desktop->windowExists(errorList));
+}
+
+TEST_F(E2e, StopAndCloseWhileReading)
+{
+    ASSERT_NO_FATAL_FAILURE(startRadio());
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+
+    // "STOP Reading Memory" is seen between two channels: the channel under way is finished.
+    clickControl(Memoryread);
+    ASSERT_TRUE(waitUntil([&] { return frames().size() >= 2 * kFramesPerRead; }, 120s));
+    clickControl(STOPReading);
+    size_t stopped = waitForQuietLog(2 * kFramesPerRead, 2s, 120s);
+    note("stopped after " + std::to_string(stopped) + " frames");
+    EXPECT_EQ(stopped % kFramesPerRead, 0u) << "the reading stopped inside a channel";
+    EXPECT_LT(stopped, 99 * kFramesPerRead);
+    shot("stopped");
+
+    // Closing the window in the middle of a reading: the reading ends after its channel, then
+    // the window closes as usual, saving the port settings.
+    size_t from = frames().size();
+    clickControl(Memoryread);
+    ASSERT_TRUE(waitUntil([&] { return frames().size() >= from + 2 * kFramesPerRead; }, 120s));
+    shot("reading-again");
+    ASSERT_NO_FATAL_FAILURE(closeProgram());
+    size_t total = frames().size() - from;
+    note("closed after " + std::to_string(total) + " frames of the second reading");
+    EXPECT_EQ(total % kFramesPerRead, 0u) << "the program ended inside a channel";
+    EXPECT_LT(total, 99 * kFramesPerRead);
+    expectSettingsWritten();
 }
