@@ -2,6 +2,7 @@
 
 #include "channels/ChannelReader.h"
 #include "channels/RadioContext.h"
+#include "civ/Codec.h"
 #include "core/Errors.h"
 
 #include <iostream>
@@ -42,7 +43,7 @@ std::string TimingPortIo::read(int maxCount)
     m_current.readStart = Clock::now();
     std::string bytes = m_io.read(maxCount);
     m_current.readEnd = Clock::now();
-    m_current.replyBytes = bytes.size();
+    m_current.reply = bytes;
     timings.push_back(m_current);
     return bytes;
 }
@@ -145,6 +146,14 @@ std::vector<std::string> compareWithSample(const std::vector<ChannelRow>& rows)
 
 void printBreakdown(const FullReadResult& r, int civdelay)
 {
+    if (!r.failure.empty() && !r.timings.empty()) {
+        // What the exchange that ended the read saw, and when.
+        const ExchangeTiming& t = r.timings.back();
+        std::cout << "last exchange: WriteStr " << fixed(msBetween(t.writeStart, t.writeEnd))
+                  << " ms, slept " << fixed(msBetween(t.sleepStart, t.sleepEnd))
+                  << " ms, read " << t.reply.size() << " bytes: " << toHexText(t.reply)
+                  << "\n";
+    }
     std::vector<double> clear, write, overshoot, read, between;
     for (size_t i = 0; i < r.timings.size(); ++i) {
         const ExchangeTiming& t = r.timings[i];
@@ -179,6 +188,23 @@ void printBreakdown(const FullReadResult& r, int civdelay)
               << "  the rest between     " << fixed(sBetween.sum - sEvents.sum, 1) << "\n"
               << "  total above floor    " << fixed(r.wallMs - floor, 1) << " (floor "
               << fixed(floor, 0) << " ms)\n";
+
+    // The same by the exchange's place in the channel's sixteen: a cost that belongs to one
+    // command (the radio storing a memory, the first exchange after the event handling) stands
+    // out here.
+    std::cout << "by exchange number in the channel (WriteStr / sleep overshoot, ms summed over"
+                 " the 99 channels):\n ";
+    for (size_t k = 0; k < 16; ++k) {
+        double w = 0, o = 0;
+        for (size_t i = k; i < r.timings.size(); i += 16) {
+            w += write[i];
+            o += overshoot[i];
+        }
+        std::cout << " #" << k + 1 << " " << fixed(w, 0) << "/" << fixed(o, 0);
+        if (k == 7)
+            std::cout << "\n ";
+    }
+    std::cout << "\n";
 }
 
 } // namespace memvane::bench

@@ -28,7 +28,7 @@ struct ExchangeTiming
     Clock::time_point sleepStart, sleepEnd; // the civdelay sleep
     Clock::time_point readStart, readEnd;   // ReadStr
     int requestedSleepMs = 0;
-    std::size_t replyBytes = 0;
+    std::string reply; // the bytes ReadStr returned
 };
 
 class TimingPortIo : public PortIo
