@@ -189,6 +189,15 @@ void printBreakdown(const FullReadResult& r, int civdelay)
               << "  total above floor    " << fixed(r.wallMs - floor, 1) << " (floor "
               << fixed(floor, 0) << " ms)\n";
 
+    // What the read costs when nothing else takes the CPU: every step at its median. The
+    // difference to the measured total is time spent waiting for a CPU (long tails above).
+    double typical = static_cast<double>(r.timings.size()) *
+                         (sClear.median + sWrite.median + sOver.median + sRead.median +
+                          sBetween.median) +
+                     static_cast<double>(sEvents.count) * sEvents.median;
+    printFigure("overhead with every step at its median (an uncontended machine)",
+                fixed(typical, 1) + " ms = " + fixed(100.0 * typical / floor, 3) + " %");
+
     // The same by the exchange's place in the channel's sixteen: a cost that belongs to one
     // command (the radio storing a memory, the first exchange after the event handling) stands
     // out here.
