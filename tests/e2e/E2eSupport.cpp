@@ -15,6 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -30,8 +31,10 @@ void sleepMs(int ms)
 
 // Runs in the forked child: only async-signal-safe work from here to execve.
 [[noreturn]] void execChild(const std::vector<std::string>& argv, const Env& env,
-                            const std::string& cwd, int outFd, int passFd)
+                            const std::string& cwd, int outFd, int passFd, int niceness = 0)
 {
+    if (niceness != 0)
+        ::setpriority(PRIO_PROCESS, 0, niceness); // refused without the right: no matter
     // A test killed by its time-out must not leave an X server or a radio behind.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     int devNull = ::open("/dev/null", O_RDWR);
@@ -139,7 +142,7 @@ Child::Child(const Options& options)
     }
     m_pid = ::fork();
     if (m_pid == 0)
-        execChild(options.argv, options.env, options.cwd, outFd, options.passFd);
+        execChild(options.argv, options.env, options.cwd, outFd, options.passFd, options.niceness);
     if (outFd >= 0)
         ::close(outFd);
     if (m_pid < 0)

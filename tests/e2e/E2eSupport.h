@@ -53,6 +53,7 @@ public:
         std::string cwd;     // empty: ours
         std::string outPath; // stdout and stderr go here; empty: /dev/null
         int passFd = -1;     // handed to the child as fd 3
+        int niceness = 0;    // below 0 only where allowed (root); otherwise left at ours
     };
     explicit Child(const Options& options);
     ~Child(); // stop() when still running
