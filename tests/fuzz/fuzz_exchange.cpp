@@ -68,6 +68,13 @@ void checkFrames(const std::vector<std::string>& frames, uint8_t address)
         FUZZ_CHECK(static_cast<uint8_t>(f.back()) == 0xFD);
         for (size_t i = 4; i + 1 < f.size(); ++i)
             FUZZ_CHECK(static_cast<uint8_t>(f[i]) != 0xFE && static_cast<uint8_t>(f[i]) != 0xFD);
+        // Frequencies, memory numbers, mode, filter and split codes travel as BCD, whatever
+        // the row held.
+        const uint8_t command = static_cast<uint8_t>(f[4]);
+        if (command == 0x05 || command == 0x06 || command == 0x08 || command == 0x0F) {
+            for (size_t i = 5; i + 1 < f.size(); ++i)
+                FUZZ_CHECK(decimalReading(hexByte(static_cast<uint8_t>(f[i]))).has_value());
+        }
     }
 }
 
@@ -188,8 +195,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(mode != 4);
     } catch (const EConvertError&) {
         FUZZ_CHECK(mode != 4);
+        // A row that cannot be written stops the write before any of its exchanges.
+        FUZZ_CHECK(mode != 3 || line.frames.size() % 24 == 0);
     } catch (const EListError&) {
         FUZZ_CHECK(mode == 3 || mode == 5);
+        FUZZ_CHECK(mode != 3 || line.frames.size() % 24 == 0);
     }
     FUZZ_CHECK(!state.busy);
     checkFrames(line.frames, address);
