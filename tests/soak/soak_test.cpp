@@ -229,6 +229,57 @@ struct Stats
     }
 };
 
+// Ends the process when an operation outlives its guard: a hang must not pass as a slow test.
+class HangGuard
+{
+public:
+    HangGuard()
+        : m_thread([this] {
+              std::unique_lock lock(m_mutex);
+              while (!m_stop) {
+                  if (m_armed && Clock::now() > m_deadline) {
+                      std::cerr << "[soak] HANG: " << m_what << " did not end within "
+                                << kLimit.count() << " s\n";
+                      std::abort();
+                  }
+                  m_changed.wait_for(lock, 100ms);
+              }
+          })
+    {
+    }
+    ~HangGuard()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    void arm(std::string what)
+    {
+        std::lock_guard lock(m_mutex);
+        m_what = std::move(what);
+        m_deadline = Clock::now() + kLimit;
+        m_armed = true;
+    }
+    void disarm()
+    {
+        std::lock_guard lock(m_mutex);
+        m_armed = false;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::seconds kLimit{60};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_stop = false, m_armed = false;
+    Clock::time_point m_deadline;
+    std::string m_what;
+    std::thread m_thread;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -497,6 +548,7 @@ protected:
 
 TEST_F(InProcessSoak, ReadsAndWritesUnderRandomFaults)
 {
+    HangGuard guard;
     fillRadio(radio, rng);
     constexpr int kOperations = 3000;
     for (int i = 1; i <= kOperations; ++i) {
@@ -507,7 +559,10 @@ TEST_F(InProcessSoak, ReadsAndWritesUnderRandomFaults)
         static const double rates[] = {0, 0.01, 0.03, 0.08};
         double rate =
             kind == Kind::FullRead ? fullReadRates[pick(rng, 0, 2)] : rates[pick(rng, 0, 3)];
-        if (!runOne(kind, rate, i))
+        guard.arm("operation " + std::to_string(i));
+        bool ok = runOne(kind, rate, i);
+        guard.disarm();
+        if (!ok)
             break;
         // Now and then the user changes memories at the radio's front panel.
         if (chance(rng, 0.05))
@@ -545,57 +600,6 @@ const char* lineFaultName(LineFault f)
     }
     return "?";
 }
-
-// Ends the process when an operation outlives its guard: a hang must not pass as a slow test.
-class HangGuard
-{
-public:
-    HangGuard()
-        : m_thread([this] {
-              std::unique_lock lock(m_mutex);
-              while (!m_stop) {
-                  if (m_armed && Clock::now() > m_deadline) {
-                      std::cerr << "[soak] HANG: " << m_what << " did not end within "
-                                << kLimit.count() << " s\n";
-                      std::abort();
-                  }
-                  m_changed.wait_for(lock, 100ms);
-              }
-          })
-    {
-    }
-    ~HangGuard()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    void arm(std::string what)
-    {
-        std::lock_guard lock(m_mutex);
-        m_what = std::move(what);
-        m_deadline = Clock::now() + kLimit;
-        m_armed = true;
-    }
-    void disarm()
-    {
-        std::lock_guard lock(m_mutex);
-        m_armed = false;
-    }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::seconds kLimit{60};
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_stop = false, m_armed = false;
-    Clock::time_point m_deadline;
-    std::string m_what;
-    std::thread m_thread;
-};
 
 // Three lines per failed exchange: the command, what went wrong, an empty line. Checks their
 // form; returns the commands, and whether the last failure was a missing answer.
