@@ -112,7 +112,7 @@ std::string describe(const std::optional<sim::Memory>& m)
     return sim::formatMemories({{1, *m}});
 }
 
-std::string joinArgs(const std::vector<std::string>& lines)
+std::string indented(const std::vector<std::string>& lines)
 {
     std::string s;
     for (const auto& l : lines)
@@ -510,7 +510,7 @@ TEST_F(E2e, ReadSaveEditWriteAndClose)
         std::vector<std::string> log = frames();
         ASSERT_EQ(attempt, 1) << "the reading ended early twice, after " << got
                               << " frames; last frames:\n"
-                              << joinArgs(std::vector<std::string>(
+                              << indented(std::vector<std::string>(
                                      log.end() - std::min<long>(3, static_cast<long>(log.size())),
                                      log.end()));
         std::cout << "[e2e] the reading ended after " << got
