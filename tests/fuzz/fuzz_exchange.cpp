@@ -129,6 +129,43 @@ void oneExchange(FuzzedDataProvider& fdp, ProgramState& state, RecordingUi& ui)
     }
 }
 
+bool isCommand(const std::string& frame, uint8_t command, size_t size)
+{
+    return frame.size() == size && static_cast<uint8_t>(frame[4]) == command;
+}
+
+// Whole rows of "Write to Radio": each its 24 exchanges, or only the first two when the radio
+// refused to select the row's memory (the rest would store into another memory).
+bool wholeRows(const std::vector<std::string>& frames)
+{
+    size_t i = 0;
+    while (i < frames.size())
+        i += i + 2 >= frames.size() || isCommand(frames[i + 2], 0x08, 6) ? 2 : 24;
+    return i == frames.size();
+}
+
+// Whole channels of a reading: 16 exchanges, without the split change and store that follow a
+// refused switch to memory mode (exchanges 5-6 after 4, 15-16 after 14), or only the first two
+// when the radio refused to select the memory.
+bool wholeChannels(const std::vector<std::string>& frames)
+{
+    size_t i = 0;
+    while (i < frames.size()) {
+        if (i + 2 >= frames.size() || isCommand(frames[i + 2], 0x08, 6)) {
+            i += 2;
+            continue;
+        }
+        size_t length = 4;
+        if (i + 4 < frames.size() && isCommand(frames[i + 4], 0x0F, 7))
+            length += 2;
+        length += 8; // memory to VFO, the four reads and their VFO switches, memory mode
+        if (i + length < frames.size() && isCommand(frames[i + length], 0x0F, 7))
+            length += 2;
+        i += length;
+    }
+    return i == frames.size();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -196,10 +233,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const EConvertError&) {
         FUZZ_CHECK(mode != 4);
         // A row that cannot be written stops the write before any of its exchanges.
-        FUZZ_CHECK(mode != 3 || line.frames.size() % 24 == 0);
+        FUZZ_CHECK(mode != 3 || wholeRows(line.frames));
+        // A re-read reports an undecodable reply after the channel's last exchange.
+        FUZZ_CHECK(mode != 5 || wholeChannels(line.frames));
     } catch (const EListError&) {
         FUZZ_CHECK(mode == 3 || mode == 5);
-        FUZZ_CHECK(mode != 3 || line.frames.size() % 24 == 0);
+        FUZZ_CHECK(mode != 3 || wholeRows(line.frames));
+        // A short row is reported before the radio is asked anything about it.
+        FUZZ_CHECK(mode != 5 || wholeChannels(line.frames));
     }
     FUZZ_CHECK(!state.busy);
     checkFrames(line.frames, address);
