@@ -15,6 +15,7 @@
 #include "civ/Exchange.h"
 #include "core/Errors.h"
 #include "core/ExceptionHandler.h"
+#include "core/FileStore.h"
 #include "files/ChannelFile.h"
 
 #include <QApplication>
@@ -589,9 +590,10 @@ void TForm1::deferredInitialisation()
         m_state.loaddir = m_state.exedir;
         selectEntry(ComboBox1, ComboBox1->findText("7.6"));
 
+        // Only a regular file counts: a folder, FIFO or device under the name is no settings
+        // file, and start-up goes on as without one.
         std::string settings = m_state.exedir + kSettingsFile;
-        std::error_code ec;
-        if (std::filesystem::exists(settings, ec))
+        if (fileKindOf(settings) == FileKind::Regular)
             ComPort1.LoadSettings(stIniFile, settings); // a failure ends start-up here
         getFileClick(m_comments, *this);
         try {

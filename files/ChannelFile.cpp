@@ -1,6 +1,7 @@
 #include "files/ChannelFile.h"
 
 #include "core/Errors.h"
+#include "core/FileStore.h"
 #include "core/Numbers.h"
 #include "files/TextFile.h"
 
@@ -136,7 +137,7 @@ void saveChannelFile(const ChannelList& list, ProgramState& /*state*/, UiEffects
         }
         ui.showMessage("OK pressed");
     }
-    replaceFileContents(path, formatChannelFile(list.rows()));
+    replaceFile(path, formatChannelFile(list.rows()));
 }
 
 void loadChannelFile(ChannelList& list, ProgramState& state, UiEffects& ui)

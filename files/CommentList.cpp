@@ -3,7 +3,7 @@
 #include "core/Errors.h"
 #include "files/TextFile.h"
 
-#include <cerrno>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -33,16 +33,9 @@ std::vector<CommentEntry> CommentList::parse(std::string_view contents)
 
 void CommentList::load(const std::string& path)
 {
-    std::string contents;
-    try {
-        contents = readTextFile(path);
-    } catch (const EInOutError& e) {
-        if (e.errorCode() != ENOENT)
-            throw;
-        setEntries({});
-        return;
-    }
-    setEntries(parse(contents));
+    // A folder or a FIFO under the name holds no comments, any more than a missing file.
+    std::optional<std::string> contents = readTextFileIfAny(path);
+    setEntries(contents ? parse(*contents) : std::vector<CommentEntry>{});
 }
 
 void CommentList::setEntries(std::vector<CommentEntry> entries)

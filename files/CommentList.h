@@ -6,7 +6,8 @@
 //
 // All of it runs on the user-interface thread. A reload parses the whole file before it
 // replaces the entries, so a file that exists but cannot be read leaves the previous entries in
-// place; only a missing file empties the list (silently).
+// place; only a missing file, or a name that holds no file (a folder, a FIFO), empties the list
+// (silently).
 
 #include "channels/ChannelList.h"
 #include "core/UiEffects.h"
@@ -35,8 +36,8 @@ struct CommentEntry
 class CommentList
 {
 public:
-    // Replaces the entries with the lines of `path`. A missing file gives an empty list and no
-    // error; any other failure throws EInOutError and keeps the entries as they were.
+    // Replaces the entries with the lines of `path`. A missing file, a folder or a FIFO gives an
+    // empty list and no error; any other failure throws EInOutError and keeps the entries.
     void load(const std::string& path = kCommentFileName);
 
     const std::vector<CommentEntry>& entries() const { return m_entries; }

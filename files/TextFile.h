@@ -3,15 +3,14 @@
 // "names.txt"), and the comma splitting both share.
 //
 // Reading takes the whole file into memory before anything is parsed, so a caller can parse
-// it completely and only then replace what it shows. Writing never truncates the target in
-// place: the bytes go to a fresh file beside it, which is flushed to disk and renamed over the
-// target, so a failed save (full disk, file size limit, read-only folder) leaves the previous
-// file as it was and no temporary file behind.
+// it completely and only then replace what it shows. Writing goes through replaceFile
+// (core/FileStore.h), the one replacement every file of the program gets.
 //
 // Everything here runs on the user-interface thread; nothing waits on anything but the local
 // file system. Failures are thrown as EInOutError.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,11 +30,11 @@ inline constexpr std::size_t kMaxTextFileSize = 32u << 20;
 // stick to the first field of the first line.
 std::string readTextFile(const std::string& path, std::size_t maxSize = kMaxTextFileSize);
 
-// Replaces `path` with `bytes` through a temporary file in the same folder and a rename. An
-// existing target keeps its permission bits and must itself be writable ("File access
-// denied" otherwise, as opening it for writing would report). A symbolic link is followed, so
-// the file it points to is replaced, not the link.
-void replaceFileContents(const std::string& path, std::string_view bytes);
+// The same for a file that may be absent: nothing when the name is missing or holds no
+// regular file (a folder, a FIFO, a device), which is never opened. Other failures throw as
+// above.
+std::optional<std::string> readTextFileIfAny(const std::string& path,
+                                             std::size_t maxSize = kMaxTextFileSize);
 
 // Splits file contents into lines. A line ends at CR LF, LF or a lone CR; the last line needs
 // no ending. An empty file has no lines; a file ending in a line break has no empty line after

@@ -156,17 +156,25 @@ void TComSelect::UpdateSettings(int& ItemIndex)
     if (FComProperty == cpNone)
         return;
     std::string current = currentText();
-    for (std::size_t i = 0; i < FItems.size(); ++i) {
-        if (sameTextNoCase(FItems[i], current)) {
-            ItemIndex = static_cast<int>(i);
-            // Showing a value is not a choice: no AutoApply here.
-            bool autoApply = FAutoApply;
-            FAutoApply = false;
-            Change(FItems[i]);
-            FAutoApply = autoApply;
+    auto found = std::find_if(FItems.begin(), FItems.end(), [&](const std::string& item) {
+        return sameTextNoCase(item, current);
+    });
+    if (found == FItems.end()) {
+        // A port the list does not offer (a name typed into "ComPort.ini", a link, a by-id
+        // path) is still the port in use: listed and shown, so OK keeps it rather than
+        // emptying the name and closing a working line.
+        if (FComProperty != cpPort || current.empty())
             return;
-        }
+        FItems.push_back(current);
+        SortPortNames(FItems);
+        found = std::find(FItems.begin(), FItems.end(), current);
     }
+    ItemIndex = static_cast<int>(found - FItems.begin());
+    // Showing a value is not a choice: no AutoApply here.
+    bool autoApply = FAutoApply;
+    FAutoApply = false;
+    Change(*found);
+    FAutoApply = autoApply;
 }
 
 void TComSelect::ApplySettings()
@@ -177,7 +185,9 @@ void TComSelect::ApplySettings()
     case cpNone:
         break;
     case cpPort:
-        FComPort->SetPort(FPort);
+        // No name was ever shown or chosen: keep the port's own rather than close it.
+        if (!FPort.empty())
+            FComPort->SetPort(FPort);
         break;
     case cpBaudRate:
         FComPort->SetBaudRate(FBaudRate);
@@ -272,7 +282,10 @@ void TComComboBox::SetText(const std::string& Value)
 void TComComboBox::UpdateSettings()
 {
     int index = currentIndex();
+    const std::size_t listed = FComSelect.Items().size();
     FComSelect.UpdateSettings(index);
+    if (FComSelect.Items().size() != listed)
+        fillItems(); // the port in use was added to the list
     m_updating = true;
     setCurrentIndex(index);
     m_updating = false;

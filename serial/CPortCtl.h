@@ -5,8 +5,9 @@
 // How it works. Setting ComProperty fills the item list (for cpPort: the system's ports, read
 // at that moment, which may raise EComPort code 23). Binding a port (ComPort) or
 // UpdateSettings selects the item showing the port's current value, ignoring letter case, and
-// makes it the pending value; when no item shows it, nothing is selected and the pending value
-// stays. A choice in the list (by the user, or by assigning Text) becomes the pending value,
+// makes it the pending value. A port name the list does not hold is added to it (in sorted
+// place) and selected, so the port in use is always offered; for the other kinds, when no item
+// shows the value, nothing is selected and the pending value stays. A choice in the list (by the user, or by assigning Text) becomes the pending value,
 // which reaches the port only through ApplySettings, or at once with AutoApply. When the bound
 // port is destroyed the box forgets it and selects its first item.
 //
@@ -46,9 +47,11 @@ public:
     void Change(const std::string& Text);
     // When bound: `ItemIndex` becomes the item showing the port's current value (letter case
     // ignored) and the pending value is taken from it, or -1 with the pending value unchanged.
+    // For cpPort a non-empty name that is not listed is added to the items first.
     // Unbound: `ItemIndex` is left as it is.
     void UpdateSettings(int& ItemIndex);
-    // When bound: hands the pending value to the port through its normal setter.
+    // When bound: hands the pending value to the port through its normal setter. An empty
+    // pending port name (nothing was shown or chosen) leaves the port's name alone.
     void ApplySettings();
 
     TComProperty ComProperty() const { return FComProperty; }

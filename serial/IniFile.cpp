@@ -1,13 +1,8 @@
 #include "serial/IniFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <random>
+#include "core/FileStore.h"
+
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace memvane {
 
@@ -67,35 +62,10 @@ bool isComment(const std::string& line)
     return b < line.size() && (line[b] == ';' || line[b] == '#');
 }
 
-std::string systemError(const std::string& what, const std::string& path, int err)
-{
-    return what + " " + path + ": " + std::strerror(err);
-}
-
 bool hasLineBreak(const std::string& s)
 {
     return s.find_first_of("\r\n") != std::string::npos;
 }
-
-class FdCloser
-{
-public:
-    explicit FdCloser(int fd) : m_fd(fd) {}
-    ~FdCloser()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int release()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -106,28 +76,12 @@ void IniFile::load()
     if (m_loaded)
         return;
     m_lines.clear();
-    int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) {
-            m_loaded = true; // a missing file reads as empty and is created by Flush
-            return;
-        }
-        throw std::runtime_error(systemError("cannot read", m_path, errno));
-    }
-    FdCloser closer(fd);
-    std::string content;
-    char buf[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw std::runtime_error(systemError("cannot read", m_path, errno));
-        }
-        if (n == 0)
-            break;
-        content.append(buf, static_cast<std::size_t>(n));
-    }
+    FileRead read = readRegularFile(m_path, MaxFileSize);
+    // A missing file reads as empty and is created by Flush. Anything else under the name (a
+    // folder, a FIFO, a device) is not a settings file, and certainly not one to replace.
+    if (read.status == FileRead::NotAFile)
+        throw std::runtime_error("not a settings file: " + m_path);
+    const std::string& content = read.bytes;
     // A line ends at LF, CR LF or a lone CR. Were a lone CR part of a value, that value could
     // be read but never written back (no value may span lines), and the settings would fail to
     // store at close.
@@ -254,66 +208,7 @@ void IniFile::Flush()
     std::string content;
     for (const Line& l : m_lines)
         content += l.text + l.eol;
-
-    // Write through a symbolic link to the file it names, rather than replacing the link.
-    std::string target = m_path;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(target, ec)) {
-        auto resolved = std::filesystem::weakly_canonical(target, ec);
-        if (!ec)
-            target = resolved.string();
-    }
-    std::filesystem::path targetPath(target);
-    std::string dir = targetPath.has_parent_path() ? targetPath.parent_path().string() : ".";
-
-    struct stat existing
-    {
-    };
-    bool exists = ::stat(target.c_str(), &existing) == 0;
-
-    std::random_device rd;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = (std::filesystem::path(dir) /
-                ("." + targetPath.filename().string() + ".tmp" + std::to_string(rd())))
-                   .string();
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            throw std::runtime_error(systemError("cannot write", target, errno));
-    }
-    if (fd < 0)
-        throw std::runtime_error(systemError("cannot write", target, EEXIST));
-    FdCloser closer(fd);
-    auto fail = [&](int err) {
-        ::close(closer.release());
-        ::unlink(temp.c_str());
-        throw std::runtime_error(systemError("cannot write", target, err));
-    };
-    if (exists)
-        ::fchmod(fd, existing.st_mode & 07777);
-    std::size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0)
-        fail(errno);
-    if (::close(closer.release()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        throw std::runtime_error(systemError("cannot write", target, err));
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        throw std::runtime_error(systemError("cannot write", target, err));
-    }
+    replaceFile(m_path, content);
     m_dirty = false;
 }
 

@@ -11,8 +11,11 @@
 //
 // Writing replaces a key's value where it stands, or adds the key after the last line of its
 // section, or adds the section at the end of the file. Nothing touches the disk until Flush(),
-// which writes a temporary file beside the target and renames it over the target, so a failed
-// save never leaves a damaged or half-written file behind. Used from one thread at a time.
+// which hands the whole text to replaceFile (core/FileStore.h): a failed save never leaves a
+// damaged or half-written file behind, and a file the user may not write is refused, not
+// replaced. Only a regular file is read, never more than MaxFileSize bytes; a folder, FIFO or
+// device under the name is an error for reading and writing alike. Used from one thread at a
+// time.
 
 #include <optional>
 #include <string>
@@ -24,13 +27,16 @@ class IniFile
 {
 public:
     static constexpr std::size_t MaxValueLength = 2047;
+    // Settings files are a few hundred bytes; a bigger one is something else under the name.
+    static constexpr std::size_t MaxFileSize = 1u << 20;
 
     explicit IniFile(std::string path);
 
     const std::string& path() const { return m_path; }
 
     // The value of `key` in `section`, or `fallback` when the file, section or key is missing.
-    // Throws std::runtime_error when the file exists but cannot be read.
+    // Throws std::runtime_error (EInOutError for the system's errors) when something exists
+    // under the name but cannot be read as a settings file.
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& fallback);
     bool SectionExists(const std::string& section);
@@ -39,7 +45,7 @@ public:
     // line (line breaks; "=" or a leading "[", ";" or "#" in a key; "]" in a section name).
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
 
-    // Writes the changes, if any. Throws std::runtime_error with the system's reason.
+    // Writes the changes, if any. Throws EInOutError with the system's reason.
     void Flush();
 
 private:

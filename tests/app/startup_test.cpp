@@ -9,6 +9,8 @@
 
 #include <QMenuBar>
 
+#include <sys/stat.h>
+
 namespace memvane::test {
 namespace {
 
@@ -168,6 +170,81 @@ TEST_F(StartupTest, NeitherPortExistsTheCommentsAreStillLoaded)
     EXPECT_EQ(dialogs.messages[1], " Error creating the com component");
     EXPECT_EQ(form->comments().entries().size(), 1u);
 }
+
+// What stands under "ComPort.ini" and "names.txt" instead of a file.
+enum class NotAFile { Fifo, LinkToZero, Folder, File };
+
+void makeAt(const std::filesystem::path& path, NotAFile kind)
+{
+    switch (kind) {
+    case NotAFile::Fifo:
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        break;
+    case NotAFile::LinkToZero:
+        std::filesystem::create_symlink("/dev/zero", path);
+        break;
+    case NotAFile::Folder:
+        std::filesystem::create_directory(path);
+        break;
+    case NotAFile::File:
+        std::ofstream(path, std::ios::binary) << "0145.500000,Calling channel\r\n";
+        break;
+    }
+}
+
+bool stillThere(const std::filesystem::path& path, NotAFile kind)
+{
+    switch (kind) {
+    case NotAFile::Fifo:
+        return std::filesystem::is_fifo(std::filesystem::symlink_status(path));
+    case NotAFile::LinkToZero:
+        return std::filesystem::is_symlink(path) &&
+               std::filesystem::is_character_file("/dev/zero");
+    case NotAFile::Folder:
+        return std::filesystem::is_directory(std::filesystem::symlink_status(path));
+    case NotAFile::File:
+        return std::filesystem::is_regular_file(std::filesystem::symlink_status(path));
+    }
+    return false;
+}
+
+struct NotAFileCase
+{
+    NotAFile ini, names;
+};
+
+class StartupNotAFileTest : public Form1Test, public ::testing::WithParamInterface<NotAFileCase>
+{
+};
+
+// Start-up neither blocks on a FIFO nor reads a device without end, and goes on as without the
+// file: the port stays on COM1, the comments load (or stay empty) and the final open runs.
+// Closing cannot store the settings there: code 16 and the question, the thing left as it was.
+TEST_P(StartupNotAFileTest, StartUpGoesOnAsWithoutTheFile)
+{
+    const NotAFileCase c = GetParam();
+    const auto ini = exe.path() / "ComPort.ini";
+    const auto names = cwd.path() / "names.txt";
+    ASSERT_NO_FATAL_FAILURE(makeAt(ini, c.ini));
+    ASSERT_NO_FATAL_FAILURE(makeAt(names, c.names));
+    start();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    EXPECT_TRUE(form->comPort().Connected());
+    EXPECT_EQ(form->comPort().Port(), "COM1");
+    EXPECT_EQ(form->comments().entries().size(), c.names == NotAFile::File ? 1u : 0u);
+
+    dialogs.okCancelAnswers = {true};
+    EXPECT_TRUE(form->close());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(startsWith(dialogs.messages[0], "COM Port Error: Failed to store settings"));
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_TRUE(stillThere(ini, c.ini));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, StartupNotAFileTest,
+                         ::testing::Values(NotAFileCase{NotAFile::Fifo, NotAFile::Folder},
+                                           NotAFileCase{NotAFile::LinkToZero, NotAFile::Fifo},
+                                           NotAFileCase{NotAFile::Folder, NotAFile::File}));
 
 TEST_F(StartupTest, AddressMenuTicksOneItemAndIsNotRemembered)
 {

@@ -23,8 +23,11 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 #include <thread>
 
 using namespace memvane;
@@ -43,6 +46,8 @@ constexpr Control Memoryread{17, 81, 150, 25};
 constexpr Control savetofile{16, 223, 150, 25};
 constexpr Control Writetoradio{17, 281, 150, 25};
 constexpr Control STOPReading{17, 109, 150, 25};
+constexpr Control Button1{18, 137, 149, 25}; // Re-Read Selected Chans
+constexpr Control ReadfromFile{17, 165, 150, 25};
 constexpr int kPanel1Width = 193;
 constexpr int kWindowWidth = 890, kWindowHeight = 765;
 // The edit panel sits at the bottom of the left panel, 327 high; its controls (panel
@@ -60,6 +65,9 @@ constexpr int kCommentColumnLeft = 40 + 55 + 80 + 80 + 80 + 80 + 75;
 constexpr int kMenuItems = 7; // Comm Port Select, CI-V Address, Open Edit Panel, Clear List,
                               // Comment Texts, Errors, help/about
 constexpr int kErrorsItem = 5;
+constexpr int kPortSelectItem = 0;
+// The setup dialog's OK button, in the dialog's own coordinates.
+constexpr Control SetupOk{70, 184, 75, 25};
 
 constexpr size_t kFramesPerRead = 16, kFramesPerWrite = 24;
 
@@ -103,6 +111,19 @@ std::string expectedLine(const sim::MemoryMap& memories, int n)
     for (const auto& t : texts)
         line += "," + t;
     return line;
+}
+
+// The line speed set on the radio's pty, seen through a second open of its link. The program
+// holds the line exclusively, which only root may look past: nullopt for anyone else.
+std::optional<speed_t> lineSpeed(const std::string& link)
+{
+    int fd = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    termios t{};
+    bool ok = ::tcgetattr(fd, &t) == 0;
+    ::close(fd);
+    return ok ? std::optional<speed_t>(::cfgetospeed(&t)) : std::nullopt;
 }
 
 std::string describe(const std::optional<sim::Memory>& m)
@@ -702,4 +723,54 @@ TEST_F(E2e, StopAndCloseWhileReading)
     EXPECT_EQ(total % kFramesPerRead, 0u) << "the program ended inside a channel";
     EXPECT_LT(total, 99 * kFramesPerRead);
     expectSettingsWritten();
+}
+
+// "ComPort.ini" names the radio's symbolic link, which the port list does not hold (it lists
+// the pty the radio advertises). The dialog must still show that port, so choosing 38400 and
+// OK keeps the radio: the new speed reaches the line at once and is stored at close.
+TEST_F(E2e, SetupDialogKeepsAPortItDoesNotList)
+{
+    ASSERT_NO_FATAL_FAILURE(startRadio());
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    const bool seesSpeed = lineSpeed(file("radio")).has_value();
+    if (seesSpeed)
+        EXPECT_EQ(lineSpeed(file("radio")), B19200);
+    else
+        std::cout << "[e2e] not root: the line's speed cannot be looked at, only its use\n";
+
+    std::vector<Span> items = menuItems(screen(), m_top);
+    ASSERT_EQ(items.size(), static_cast<size_t>(kMenuItems)) << "menu bar items on screen";
+    const Span& portSelect = items[kPortSelectItem];
+    m_desktop->click(m_window, (portSelect.left + portSelect.right) / 2, m_top / 2);
+    unsigned long dialog = m_desktop->findWindow("Setup", 30s);
+    ASSERT_NE(dialog, 0u) << "the setup dialog did not show";
+    shot("setup-dialog");
+    // The port box has the focus; the baud-rate box is next, and 38400 follows 19200.
+    m_desktop->key(dialog, "Tab");
+    m_desktop->key(dialog, "Down");
+    shot("38400-chosen");
+    m_desktop->click(dialog, SetupOk.x + SetupOk.w / 2, SetupOk.y + SetupOk.h / 2);
+    ASSERT_TRUE(waitUntil([&] { return !m_desktop->windowExists(dialog); }, 30s))
+        << "the setup dialog stayed open";
+    note("setup dialog closed with OK");
+    if (seesSpeed)
+        EXPECT_EQ(lineSpeed(file("radio")), B38400) << "38400 did not reach the line at once";
+
+    // The radio still answers on that line: re-read memory 1 from a ticked row.
+    writeFile(file("Default.txt"), "true,Mem 1\r\n");
+    clickControl(ReadfromFile);
+    clickControl(Button1);
+    ASSERT_EQ(waitForQuietLog(kFramesPerRead, 2s, 60s), kFramesPerRead);
+    EXPECT_EQ(frames(), test::readFrames("0001"));
+    EXPECT_GT(errorsItem().first.darkest, 100) << "an exchange failed: \"Errors\" is enabled";
+    shot("re-read");
+
+    ASSERT_NO_FATAL_FAILURE(closeProgram());
+    std::string ini = readFile(file("ComPort.ini"));
+    EXPECT_NE(ini.find("[ComPort1]\r\nPort=" + file("radio") +
+                       "\r\nBaudRate=38400\r\nStopBits=1\r\nDataBits=8\r\nParity=None"
+                       "\r\nFlowControl=None\r\n"),
+              std::string::npos)
+        << "ComPort.ini after close:\n"
+        << ini;
 }

@@ -2,6 +2,7 @@
 // and saves that never damage the previous file.
 
 #include "serial/IniFile.h"
+#include "tests/files/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -148,18 +149,36 @@ TEST_F(IniFileTest, RefusesTextThatWouldBreakTheLayout)
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST_F(IniFileTest, FailedSaveKeepsTheOldFile)
+// Permission bits bind only a normal user: as root the saves run in a child that became nobody.
+TEST_F(IniFileTest, AReadOnlyFileIsRefusedAWritableOneInALockedFolderIsSaved)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders; run as a normal user to cover this";
-    spit(path, "[ComPort1]\nPort=COM1\n");
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
-    IniFile ini(path);
-    ini.WriteString("ComPort1", "Port", "COM2");
-    EXPECT_THROW(ini.Flush(), std::runtime_error);
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
-    EXPECT_EQ(slurp(path), "[ComPort1]\nPort=COM1\n");
+    const std::string before = "[ComPort1]\nPort=COM1\n";
+    spit(path, before);
+    ::chmod(path.c_str(), 0444);
+    if (test::runningAsRoot()) {
+        ASSERT_EQ(::chown(path.c_str(), test::kNobodyId, test::kNobodyId), 0);
+        ASSERT_EQ(::chown(dir.path().c_str(), test::kNobodyId, test::kNobodyId), 0);
+    }
+    auto save = [&] {
+        return test::runInChild(
+            [&] {
+                IniFile ini(path);
+                ini.WriteString("ComPort1", "Port", "COM2");
+                ini.Flush();
+                return std::string("saved");
+            },
+            true);
+    };
+    // Locked by its owner: the rename would go through, but must not.
+    EXPECT_EQ(save(), "exception: File access denied");
+    EXPECT_EQ(slurp(path), before);
+
+    ::chmod(path.c_str(), 0600);
+    ::chmod(dir.path().c_str(), 0555);
+    EXPECT_EQ(save(), "saved");
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(slurp(path), "[ComPort1]\nPort=COM2\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST_F(IniFileTest, WriteThatRunsOutOfSpaceKeepsTheOldFile)

@@ -228,10 +228,16 @@ TEST(ComSelect, UpdateSettingsFindsTheCurrentValueIgnoringCase)
     EXPECT_EQ(index, 1);
     EXPECT_EQ(sel.Port(), "COM10"); // the listed text becomes pending
 
+    // A name the list does not hold is added in its sorted place and becomes pending.
     rig.port->SetPort("/dev/ttyUSB5");
     sel.UpdateSettings(index);
+    EXPECT_EQ(sel.Items(), (Names{"/dev/ttyUSB5", "COM1", "COM10", "COM2", "ttyUSB0"}));
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(sel.Port(), "/dev/ttyUSB5");
+    rig.port->SetPort("");
+    sel.UpdateSettings(index);
     EXPECT_EQ(index, -1);
-    EXPECT_EQ(sel.Port(), "COM10"); // not found: pending unchanged
+    EXPECT_EQ(sel.Port(), "/dev/ttyUSB5"); // no name: nothing to add, pending unchanged
 
     sel.SetComProperty(cpParity);
     rig.port->Parity().SetBits(prMark);
@@ -303,6 +309,13 @@ TEST(ComSelect, ApplySettingsUsesEachPropertysSetter)
     EXPECT_EQ(rig.port->Port(), "COM2");
     EXPECT_TRUE(rig.port->Connected());
     EXPECT_EQ(rig.backend->calls({"open"}), (Names{"open COM2"}));
+
+    // A port box that never showed or got a name leaves the port's own.
+    TComSelect unshown;
+    unshown.SetComProperty(cpPort);
+    unshown.SetComPort(rig.port.get());
+    unshown.ApplySettings();
+    EXPECT_EQ(rig.port->Port(), "COM2");
 
     sel.SetComProperty(cpNone);
     rig.backend->clearCalls();
@@ -398,18 +411,25 @@ TEST(ComComboBox, TextSelectsOnlyAListedItem)
     EXPECT_EQ(box.currentText(), QStringLiteral("COM2"));
 }
 
-TEST(ComComboBox, AbsentValueShowsNoSelectionAndKeepsPending)
+TEST(ComComboBox, AnUnlistedPortIsShownAnEmptyNameIsNot)
 {
     ScopedPorts ports(kPorts);
     Rig rig;
     TComComboBox box;
     box.SetComProperty(cpPort);
     box.SetText("ttyUSB0");
-    rig.port->SetPort("ttyACM3");
+    rig.port->SetPort("");
     box.SetComPort(rig.port.get());
     EXPECT_EQ(box.currentIndex(), -1);
     EXPECT_EQ(box.Text(), "");
     EXPECT_EQ(box.ComSelect().Port(), "ttyUSB0");
+
+    rig.port->SetPort("ttyACM3");
+    box.UpdateSettings();
+    EXPECT_EQ(box.count(), 5);
+    EXPECT_EQ(box.Text(), "ttyACM3");
+    EXPECT_EQ(box.currentText(), QStringLiteral("ttyACM3"));
+    EXPECT_EQ(box.ComSelect().Port(), "ttyACM3");
 }
 
 TEST(ComComboBox, AutoApplyBoxAppliesTheUsersPick)
@@ -586,21 +606,6 @@ TEST(SetupDialog, ShowsTheCurrentValuesAndPortsInOrder)
     EXPECT_EQ(setupDialogsAlive(), 0);
 }
 
-TEST(SetupDialog, PortNotListedShowsNoSelection)
-{
-    ScopedPorts ports(kPorts);
-    Rig rig;
-    rig.port->SetPort("/dev/pts/9");
-    std::string text = "x";
-    int index = 0;
-    runDialog(*rig.port, [&](TComSetupFrm& dlg) {
-        text = dlg.Combo1->Text();
-        index = dlg.Combo1->currentIndex();
-        dlg.Button2->click();
-    });
-    EXPECT_EQ(text, "");
-    EXPECT_EQ(index, -1);
-}
 
 TEST(SetupDialog, OkWithoutChangesOnAnOpenPortAppliesOnceAtTheEnd)
 {
@@ -803,23 +808,40 @@ TEST(SetupDialog, EachFlowControlChoice)
     }
 }
 
-TEST(SetupDialog, OkWithoutAListedPortAssignsAnEmptyName)
+// A port named in "ComPort.ini" but not listed (a link, a by-id path): listed too and shown,
+// so OK keeps the working port, and the new line settings reach it at once.
+TEST(SetupDialog, OkKeepsAPortThatIsNotListed)
 {
     ScopedPorts ports(kPorts);
-    {
-        Rig rig;
-        rig.port->SetPort("/dev/pts/9");
-        runDialog(*rig.port, [&](TComSetupFrm& dlg) { dlg.Button1->click(); });
-        EXPECT_EQ(rig.port->Port(), "");
-        EXPECT_FALSE(rig.port->Connected());
-        EXPECT_TRUE(rig.backend->calls().empty());
-    }
     Rig rig;
-    rig.port->SetPort("/dev/pts/9");
+    rig.port->SetPort("/tmp/memvane-sim/radio");
     rig.open();
-    rig.backend->failOpen("", ENOENT);
+    rig.port->OnBeforeClose = [](TCustomComPort*) { ADD_FAILURE() << "no reopen expected"; };
+    Names items;
+    runDialog(*rig.port, [&](TComSetupFrm& dlg) {
+        items = dlg.Combo1->ComSelect().Items();
+        EXPECT_EQ(dlg.Combo1->Text(), "/tmp/memvane-sim/radio");
+        choose(dlg.Combo2, "38400");
+        dlg.Button1->click();
+    });
+    rig.port->OnBeforeClose = nullptr;
+    EXPECT_EQ(items, (Names{"/tmp/memvane-sim/radio", "COM1", "COM10", "COM2", "ttyUSB0"}));
+    EXPECT_TRUE(rig.port->Connected());
+    EXPECT_EQ(rig.port->Port(), "/tmp/memvane-sim/radio");
+    EXPECT_EQ(rig.deviceCalls(), (Names{"setupComm 1024 1024", "setCommState", "setCommTimeouts"}));
+    ASSERT_EQ(rig.backend->dcbs().size(), 1u);
+    EXPECT_EQ(rig.backend->dcbs()[0].BaudRate, 38400u);
+}
+
+TEST(SetupDialog, AChosenPortThatCannotOpenKeepsTheOtherChoices)
+{
+    ScopedPorts ports(kPorts);
+    Rig rig;
+    rig.open();
+    rig.backend->failOpen("ttyUSB0", ENOENT);
     try {
         runDialog(*rig.port, [&](TComSetupFrm& dlg) {
+            choose(dlg.Combo1, "ttyUSB0");
             choose(dlg.Combo2, "57600");
             choose(dlg.Combo6, "Software");
             dlg.Button1->click();
@@ -828,15 +850,15 @@ TEST(SetupDialog, OkWithoutAListedPortAssignsAnEmptyName)
     } catch (const EComPort& e) {
         EXPECT_EQ(e.Code(), 1);
         EXPECT_EQ(e.WinCode(), ENOENT);
-        EXPECT_STREQ(e.what(), "COM Port Error: Unable to open com port on ");
+        EXPECT_STREQ(e.what(), "COM Port Error: Unable to open com port on ttyUSB0");
     }
     EXPECT_FALSE(rig.port->Connected());
-    EXPECT_EQ(rig.port->Port(), "");
+    EXPECT_EQ(rig.port->Port(), "ttyUSB0");
     // The other choices are kept, and the update block is closed.
     EXPECT_EQ(rig.port->BaudRate(), br57600);
     EXPECT_EQ(rig.port->FlowControl().FlowControl(), fcSoftware);
     EXPECT_EQ(rig.port->UpdateCount(), 0);
-    EXPECT_EQ(rig.deviceCalls(), (Names{"close", "open "}));
+    EXPECT_EQ(rig.deviceCalls(), (Names{"close", "open ttyUSB0"}));
     EXPECT_EQ(setupDialogsAlive(), 0);
 }
 
