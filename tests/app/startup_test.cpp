@@ -10,6 +10,8 @@
 #include <QMenuBar>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace memvane::test {
 namespace {
@@ -181,7 +183,14 @@ void makeAt(const std::filesystem::path& path, NotAFile kind)
         ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
         break;
     case NotAFile::LinkToZero:
-        std::filesystem::create_symlink("/dev/zero", path);
+        // Root links to a node of its own, so a fault could never turn /dev/zero into a file.
+        if (::geteuid() == 0) {
+            const auto zero = path.parent_path() / "zero";
+            ASSERT_EQ(::mknod(zero.c_str(), S_IFCHR | 0666, makedev(1, 5)), 0);
+            std::filesystem::create_symlink(zero, path);
+        } else {
+            std::filesystem::create_symlink("/dev/zero", path);
+        }
         break;
     case NotAFile::Folder:
         std::filesystem::create_directory(path);
@@ -198,8 +207,7 @@ bool stillThere(const std::filesystem::path& path, NotAFile kind)
     case NotAFile::Fifo:
         return std::filesystem::is_fifo(std::filesystem::symlink_status(path));
     case NotAFile::LinkToZero:
-        return std::filesystem::is_symlink(path) &&
-               std::filesystem::is_character_file("/dev/zero");
+        return std::filesystem::is_symlink(path) && std::filesystem::is_character_file(path);
     case NotAFile::Folder:
         return std::filesystem::is_directory(std::filesystem::symlink_status(path));
     case NotAFile::File:
