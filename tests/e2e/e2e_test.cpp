@@ -757,7 +757,8 @@ TEST_F(E2e, SetupDialogKeepsAPortItDoesNotList)
         EXPECT_EQ(lineSpeed(file("radio")), B38400) << "38400 did not reach the line at once";
 
     // The radio still answers on that line: re-read memory 1 from a ticked row.
-    writeFile(file("Default.txt"), "true,Mem 1\r\n");
+    writeFile(file("Default.txt"),
+              "true,Mem 1,0007.000000,0007.000000,LSB,Normal,Duplex Off,,00.1000\r\n");
     clickControl(ReadfromFile);
     clickControl(Button1);
     ASSERT_EQ(waitForQuietLog(kFramesPerRead, 2s, 60s), kFramesPerRead);
