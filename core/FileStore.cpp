@@ -102,8 +102,10 @@ public:
             m_path = (dir / name).string();
             // Mode 0666 lets the umask decide, as for any new file.
             m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd >= 0)
+            if (m_fd >= 0) {
+                m_ours = true;
                 return 0;
+            }
             if (errno != EEXIST)
                 return errno;
         }
@@ -113,7 +115,7 @@ public:
     {
         if (m_fd >= 0)
             ::close(m_fd);
-        if (m_fd >= 0 || m_written)
+        if (m_ours)
             ::unlink(m_path.c_str());
     }
     TempFile() = default;
@@ -126,15 +128,15 @@ public:
     {
         int fd = m_fd;
         m_fd = -1;
-        m_written = true;
         return ::close(fd);
     }
-    void commit() { m_written = false; }
+    // The rename made it the target: no longer ours to remove.
+    void commit() { m_ours = false; }
 
 private:
     std::string m_path;
     int m_fd = -1;
-    bool m_written = false; // closed, not yet renamed
+    bool m_ours = false; // made by us and not renamed yet
 };
 
 void writeAll(int fd, std::string_view bytes)

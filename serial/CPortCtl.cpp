@@ -282,9 +282,9 @@ void TComComboBox::SetText(const std::string& Value)
 void TComComboBox::UpdateSettings()
 {
     int index = currentIndex();
-    const std::size_t listed = FComSelect.Items().size();
+    const std::vector<std::string> listed = FComSelect.Items();
     FComSelect.UpdateSettings(index);
-    if (FComSelect.Items().size() != listed)
+    if (FComSelect.Items() != listed)
         fillItems(); // the port in use was added to the list
     m_updating = true;
     setCurrentIndex(index);
