@@ -756,7 +756,9 @@ TEST_F(E2e, CommaDecimalLocale)
     writeFile(file("Default.txt"), "true,Mem 1,145.5,145.5,FM,Normal,Duplex Off,,00.6000\r\n"
                                    "false,Mem 2,7.05,7.05,LSB,Narrow,Duplex Off,,00.1000\r\n"
                                    "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
-                                   "false,Mem 4,14.195,14.195,USB,Normal,Duplex Off,,00.1000\r\n");
+                                   "false,Mem 4,14.195,14.195,USB,Normal,Duplex Off,,00.1000\r\n"
+                                   "false,Mem 5,28.5,28.5e0,AM,Wide,Duplex Off,,00.1000\r\n"
+                                   "false,Mem 6, , , , , , , \r\n");
     Picture empty = screen();
     clickControl(ReadfromFile);
     ASSERT_TRUE(waitUntil(
@@ -778,7 +780,9 @@ TEST_F(E2e, CommaDecimalLocale)
               "true,Mem 1,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"
               "true,Mem 2,0145.050000,0145.650000,FM,Normal,Duplex --,,00.1000\r\n"
               "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
-              "false,Mem 4,0014.195000,0014.195000,USB,Normal,Duplex Off,,00.1000\r\n");
+              "false,Mem 4,0014.195000,0014.195000,USB,Normal,Duplex Off,,00.1000\r\n"
+              "false,Mem 5,0028.500000,0028.500000,AM,Wide,Duplex Off,,00.1000\r\n"
+              "false,Mem 6, , , , , , , \r\n");
 
     // "Write to Radio": the three ticked rows, none refused.
     std::vector<std::string> expected;
