@@ -163,8 +163,8 @@ std::string roundedDigits(double value, int decimals)
 {
     // The shortest text that reads back as the same double: "1.455000005e+02".
     char buf[48];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
-                                   std::chars_format::scientific);
+    auto [end, ec] =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
     (void)ec; // 48 bytes hold any double
     std::string_view text(buf, static_cast<size_t>(end - buf));
     size_t e = text.find('e');

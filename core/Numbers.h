@@ -36,7 +36,7 @@ double RoundScaled(double value, int decimals);
 // FormatFixed(145.5, 4, 6) = "0145.500000".
 std::string FormatFixed(double value, int intDigits, int decimals);
 
-// Decimal digits of `value`, at least `minDigits` of them with leading zeros: FormatInt(7, 2) = "07".
+// Decimal digits of `value`, at least `minDigits` of them: FormatInt(7, 2) = "07".
 std::string FormatInt(long long value, int minDigits = 1);
 
 // "0000.000000": frequency text in MHz.
@@ -46,7 +46,10 @@ inline std::string FormatFreq(double mhz) { return FormatFixed(mhz, 4, 6); }
 std::string Trim(std::string_view text);
 
 // ASCII letter case only: every other byte (a UTF-8 or Windows-1252 letter too) stays itself.
-inline char UpCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+inline char UpCase(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 // Equal but for the case of ASCII letters.
 bool SameText(std::string_view a, std::string_view b);
 

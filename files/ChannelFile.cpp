@@ -147,8 +147,10 @@ void loadChannelFile(ChannelList& list, ProgramState& state, UiEffects& ui)
     const std::string& name = state.basename;
     if (name.find_first_of(std::string_view("/\0", 2)) != std::string::npos || name == "." ||
         name == "..")
-        throw EInOutError(EINVAL, "'" + quotable(name) + "' is not a file name: the name box "
-                                  "names a file in the folder " + dir);
+        throw EInOutError(EINVAL, "'" + quotable(name) +
+                                      "' is not a file name: the name box names a file in the "
+                                      "folder " +
+                                      dir);
     std::string path = (std::filesystem::path(dir) / name).string();
     std::vector<ChannelRow> rows = parseChannelFile(readTextFile(path));
     list.replaceAll(std::move(rows));

@@ -753,12 +753,13 @@ TEST_F(E2e, CommaDecimalLocale)
 
     // "Read from File Name ^" loads Default.txt from the program's folder; loading rewrites the
     // frequency fields in the "0000.000000" form.
-    writeFile(file("Default.txt"), "true,Mem 1,145.5,145.5,FM,Normal,Duplex Off,,00.6000\r\n"
-                                   "false,Mem 2,7.05,7.05,LSB,Narrow,Duplex Off,,00.1000\r\n"
-                                   "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
-                                   "false,Mem 4,14.195,14.195,USB,Normal,Duplex Off,,00.1000\r\n"
-                                   "false,Mem 5,28.5,28.5e0,AM,Wide,Duplex Off,,00.1000\r\n"
-                                   "false,Mem 6, , , , , , , \r\n");
+    writeFile(file("Default.txt"),
+              "true,Mem 1,145.5,145.5,FM,Normal,Duplex Off,,00.6000\r\n"
+              "false,Mem 2,7.05,7.05,LSB,Narrow,Duplex Off,,00.1000\r\n"
+              "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
+              "false,Mem 4,14.195,14.195,USB,Normal,Duplex Off,,00.1000\r\n"
+              "false,Mem 5,28.5,28.5e0,AM,Wide,Duplex Off,,00.1000\r\n"
+              "false,Mem 6, , , , , , , \r\n");
     Picture empty = screen();
     clickControl(ReadfromFile);
     ASSERT_TRUE(waitUntil(
