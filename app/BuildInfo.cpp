@@ -1,7 +1,8 @@
 #include "app/BuildInfo.h"
 
+#include "core/Numbers.h"
+
 #include <climits>
-#include <cstdio>
 #include <unistd.h>
 
 namespace memvane {
@@ -12,10 +13,9 @@ std::string buildTimeText(std::time_t utcSeconds)
     tzset();
     if (!localtime_r(&utcSeconds, &local))
         return {};
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d.%02d.%02d.%02d%02d", local.tm_year % 100,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min);
-    return text;
+    return FormatInt(local.tm_year % 100, 2) + "." + FormatInt(local.tm_mon + 1, 2) + "." +
+           FormatInt(local.tm_mday, 2) + "." + FormatInt(local.tm_hour, 2) +
+           FormatInt(local.tm_min, 2);
 }
 
 std::string executableDir()

@@ -6,7 +6,6 @@
 #include "core/Numbers.h"
 
 #include <array>
-#include <cctype>
 #include <optional>
 
 namespace memvane {
@@ -26,17 +25,6 @@ constexpr std::array<SpecialLocation, 8> SpecialLocations{{{"1A", "100"},
                                                            {"3B", "105"},
                                                            {"C1", "106"},
                                                            {"C2", "107"}}};
-
-bool equalsIgnoringCase(const std::string& a, const char* b)
-{
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return i == a.size() && !b[i];
-}
 
 template <size_t N>
 std::optional<int> findIndex(const std::array<std::string, N>& table, const std::string& text,
@@ -81,7 +69,7 @@ std::string locationText(const std::string& label)
     size_t blank = label.find(' ');
     std::string text = blank == std::string::npos ? label : label.substr(blank + 1);
     for (const auto& special : SpecialLocations) {
-        if (equalsIgnoringCase(text, special.name))
+        if (SameText(text, special.name))
             return special.number;
     }
     return text;

@@ -10,10 +10,11 @@ namespace memvane {
 namespace {
 
 // Frequencies are handled in whole hertz, held in doubles: exact integers up to 2^53 Hz, far
-// beyond any radio.
+// beyond any radio. Rounded as every frequency text is, so the panel shows what a load of the
+// same text would.
 double toHz(double mhz)
 {
-    return std::round(mhz * 1e6);
+    return RoundScaled(mhz, 6);
 }
 
 // A typed megahertz value. One whose hertz lie beyond the range of a double (above about
@@ -58,30 +59,13 @@ const Band* findBand(double hz)
     return nullptr;
 }
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<unsigned char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<unsigned char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 template <std::size_t N>
 int entryIndex(const std::array<std::string, N>& entries, const std::string& text)
 {
     if (text.empty())
         return -1;
     for (std::size_t i = 0; i < N; ++i) {
-        if (equalsIgnoringCase(entries[i], text))
+        if (SameText(entries[i], text))
             return static_cast<int>(i);
     }
     return -1;

@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace memvane {
@@ -114,6 +113,27 @@ bool TryStrToInt(std::string_view text, int& value)
     return true;
 }
 
+bool TryDecimalToInt(std::string_view text, int& value)
+{
+    std::string_view digits = text;
+    bool negative = false;
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+        negative = digits.front() == '-';
+        digits.remove_prefix(1);
+    }
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    unsigned long long magnitude = 0;
+    auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+    (void)ptr;
+    long long v = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
+    if (ec != std::errc() || magnitude > 0x80000000ULL || v < std::numeric_limits<int>::min() ||
+        v > std::numeric_limits<int>::max())
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
 int StrToInt(std::string_view text)
 {
     int v = 0;
@@ -122,21 +142,106 @@ int StrToInt(std::string_view text)
     return v;
 }
 
+namespace {
+
+// Adds one to a string of decimal digits.
+void increment(std::string& digits)
+{
+    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+        if (*it != '9') {
+            ++*it;
+            return;
+        }
+        *it = '0';
+    }
+    digits.insert(digits.begin(), '1');
+}
+
+// |value| times 10^decimals rounded to a whole number by the program's rule, as decimal digits:
+// at least decimals + 1 of them, so the last `decimals` are the fraction. `value` is finite.
+std::string roundedDigits(double value, int decimals)
+{
+    // The shortest text that reads back as the same double: "1.455000005e+02".
+    char buf[48];
+    auto [end, ec] =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
+    (void)ec; // 48 bytes hold any double
+    std::string_view text(buf, static_cast<size_t>(end - buf));
+    size_t e = text.find('e');
+    std::string mantissa;
+    for (char c : text.substr(0, e)) {
+        if (c != '.')
+            mantissa += c;
+    }
+    std::string_view exponentText = text.substr(e + 1);
+    if (!exponentText.empty() && exponentText.front() == '+')
+        exponentText.remove_prefix(1);
+    int exponent = 0;
+    std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
+
+    // Mantissa digit i weighs 10^(exponent - i); the wanted unit is 10^-decimals.
+    long long keep = static_cast<long long>(exponent) + 1 + decimals;
+    std::string digits;
+    if (keep <= 0) {
+        digits = keep == 0 && mantissa[0] >= '5' ? "1" : "0";
+    } else if (static_cast<size_t>(keep) >= mantissa.size()) {
+        digits = mantissa + std::string(static_cast<size_t>(keep) - mantissa.size(), '0');
+    } else {
+        digits = mantissa.substr(0, static_cast<size_t>(keep));
+        // The shortest text ends where the double's precision does: a 5 there is a tie.
+        if (mantissa[static_cast<size_t>(keep)] >= '5')
+            increment(digits);
+    }
+    if (digits.size() < static_cast<size_t>(decimals) + 1)
+        digits.insert(0, static_cast<size_t>(decimals) + 1 - digits.size(), '0');
+    return digits;
+}
+
+bool isZero(std::string_view digits)
+{
+    return digits.find_first_not_of('0') == std::string_view::npos;
+}
+
+} // namespace
+
+double RoundScaled(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        return value;
+    std::string digits = roundedDigits(value, decimals);
+    double units = 0;
+    auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), units);
+    (void)ptr;
+    if (ec == std::errc::result_out_of_range)
+        units = std::numeric_limits<double>::infinity();
+    return std::signbit(value) ? -units : units;
+}
+
 std::string FormatFixed(double value, int intDigits, int decimals)
 {
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-    std::string s(buf);
-    bool negative = !s.empty() && s.front() == '-';
-    if (negative)
-        s.erase(0, 1);
-    size_t dot = s.find('.');
-    size_t intLen = dot == std::string::npos ? s.size() : dot;
-    if (intLen < static_cast<size_t>(intDigits))
-        s.insert(0, static_cast<size_t>(intDigits) - intLen, '0');
+    if (!std::isfinite(value))
+        return std::isnan(value) ? "nan" : value < 0 ? "-inf" : "inf";
+    std::string digits = roundedDigits(value, decimals);
+    std::string s = digits.substr(0, digits.size() - static_cast<size_t>(decimals));
+    if (s.size() < static_cast<size_t>(intDigits))
+        s.insert(0, static_cast<size_t>(intDigits) - s.size(), '0');
+    if (decimals > 0)
+        s += '.' + digits.substr(digits.size() - static_cast<size_t>(decimals));
     // A value that rounds to zero prints without its sign, as "-0000.000000" would be odd.
-    if (negative && s.find_first_not_of("0.") != std::string::npos)
+    if (std::signbit(value) && !isZero(digits))
         s.insert(0, 1, '-');
+    return s;
+}
+
+std::string FormatInt(long long value, int minDigits)
+{
+    char buf[24];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    (void)ec;
+    std::string s(buf, end);
+    size_t digits = s.size() - (value < 0 ? 1 : 0);
+    if (digits < static_cast<size_t>(minDigits))
+        s.insert(value < 0 ? 1 : 0, static_cast<size_t>(minDigits) - digits, '0');
     return s;
 }
 
@@ -148,6 +253,17 @@ std::string Trim(std::string_view text)
     while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ')
         --e;
     return std::string(text.substr(b, e - b));
+}
+
+bool SameText(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (UpCase(a[i]) != UpCase(b[i]))
+            return false;
+    }
+    return true;
 }
 
 } // namespace memvane

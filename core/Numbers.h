@@ -1,6 +1,8 @@
 #pragma once
-// Number <-> text conversions that never look at the locale: a full stop is always the decimal
-// separator. The error texts are the ones the user sees in a message box.
+// Number <-> text conversions and letter-case comparisons that never look at the locale: a full
+// stop is always the decimal separator, and only the ASCII letters have a case. Qt adopts the
+// user's locale at start-up, so nothing in the program may use the C library's formatting,
+// parsing or case functions for data. The error texts are the ones the user sees in a message box.
 
 #include <string>
 #include <string_view>
@@ -17,14 +19,38 @@ bool TryStrToFloat(std::string_view text, double& value);
 int StrToInt(std::string_view text);
 bool TryStrToInt(std::string_view text, int& value);
 
+// Nothing but an optional sign and decimal digits, in the 32-bit range.
+bool TryDecimalToInt(std::string_view text, int& value);
+
+// The one rounding rule for numbers the program shows, stores or sends: the value is taken as
+// its shortest decimal text that reads back as the same double (for a typed text of up to 15
+// digits, exactly what was typed) and rounded half away from zero. So 145.5000005 MHz is
+// 145.500001 MHz however its binary form happens to fall.
+//
+// `value` times 10^decimals, rounded to a whole number by that rule (MHz to Hz with 6).
+// Infinite when the result lies beyond the range of a double.
+double RoundScaled(double value, int decimals);
+
 // Fixed-point formatting for the patterns the program uses: at least `intDigits` integer digits
-// (leading zeros), exactly `decimals` decimals, rounded. FormatFixed(145.5, 4, 6) = "0145.500000".
+// (leading zeros), exactly `decimals` decimals, rounded by the rule above.
+// FormatFixed(145.5, 4, 6) = "0145.500000".
 std::string FormatFixed(double value, int intDigits, int decimals);
+
+// Decimal digits of `value`, at least `minDigits` of them: FormatInt(7, 2) = "07".
+std::string FormatInt(long long value, int minDigits = 1);
 
 // "0000.000000": frequency text in MHz.
 inline std::string FormatFreq(double mhz) { return FormatFixed(mhz, 4, 6); }
 
 // Removes leading and trailing blanks and control characters (bytes <= 0x20).
 std::string Trim(std::string_view text);
+
+// ASCII letter case only: every other byte (a UTF-8 or Windows-1252 letter too) stays itself.
+inline char UpCase(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+// Equal but for the case of ASCII letters.
+bool SameText(std::string_view a, std::string_view b);
 
 } // namespace memvane

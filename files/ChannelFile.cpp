@@ -6,7 +6,6 @@
 #include "files/TextFile.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <sys/stat.h>
@@ -99,10 +98,9 @@ std::string proposedSaveName(std::chrono::system_clock::time_point now)
     std::time_t t = std::chrono::system_clock::to_time_t(now);
     std::tm local{};
     localtime_r(&t, &local);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d--%02d%02d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min);
-    return buf;
+    return FormatInt(local.tm_year + 1900, 4) + "-" + FormatInt(local.tm_mon + 1, 2) + "-" +
+           FormatInt(local.tm_mday, 2) + "--" + FormatInt(local.tm_hour, 2) +
+           FormatInt(local.tm_min, 2);
 }
 
 void saveChannelFile(const ChannelList& list, ProgramState& /*state*/, UiEffects& ui,
@@ -145,7 +143,16 @@ void loadChannelFile(ChannelList& list, ProgramState& state, UiEffects& ui)
     ui.setStatus("");
     ui.hideEditPanel();
     const std::string& dir = state.loaddir.empty() ? state.exedir : state.loaddir;
-    std::string path = (std::filesystem::path(dir) / state.basename).string();
+    // The name box names a file in the folder; a path typed there (an absolute one, or one
+    // that climbs out with "..") must not reach files elsewhere.
+    const std::string& name = state.basename;
+    if (name.find_first_of(std::string_view("/\0", 2)) != std::string::npos || name == "." ||
+        name == "..")
+        throw EInOutError(EINVAL, "'" + quotable(name) +
+                                      "' is not a file name: the name box names a file in the "
+                                      "folder " +
+                                      dir);
+    std::string path = (std::filesystem::path(dir) / name).string();
     std::vector<ChannelRow> rows = parseChannelFile(readTextFile(path));
     list.replaceAll(std::move(rows));
 }

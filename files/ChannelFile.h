@@ -45,7 +45,9 @@ void saveChannelFile(const ChannelList& list, ProgramState& state, UiEffects& ui
                      std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
 // ReadfromFileClick. Empties Label1, hides the edit panel and replaces the list with the rows of
-// `state.loaddir` + `state.basename` (`state.exedir` when loaddir is empty).
+// `state.loaddir` + `state.basename` (`state.exedir` when loaddir is empty). A basename that is
+// no plain file name (holds a '/', or is "." or "..") is refused with EInOutError before
+// anything is read.
 void loadChannelFile(ChannelList& list, ProgramState& state, UiEffects& ui);
 
 // The two file-name boxes: Memo1 (name without extension) and Memo2 (extension with its full

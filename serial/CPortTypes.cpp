@@ -1,5 +1,7 @@
 #include "serial/CPortTypes.h"
 
+#include "core/Numbers.h"
+
 #include <cstddef>
 
 namespace memvane {
@@ -26,28 +28,11 @@ const std::uint32_t kSignalBits[4] = {MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_
 const std::uint32_t kErrorBits[8] = {CE_FRAME, CE_RXPARITY, CE_OVERRUN, CE_BREAK,
                                      CE_IOE,   CE_MODE,     CE_RXOVER,  CE_TXFULL};
 
-bool sameText(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<unsigned char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<unsigned char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 template <typename E, int N>
 E fromText(std::string_view text, const char* const (&table)[N], E fallback)
 {
     for (int i = 0; i < N; ++i) {
-        if (sameText(text, table[i]))
+        if (SameText(text, table[i]))
             return static_cast<E>(i);
     }
     return fallback;

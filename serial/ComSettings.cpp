@@ -19,15 +19,10 @@ std::string IntToText(int value)
 int TextToInt(const std::string& text, int fallback)
 {
     int value = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        if (TryStrToInt("$" + text.substr(2), value))
-            return value;
-        return fallback;
-    }
-    // "0x" counts as hexadecimal only at the very start of the text.
-    if (text.find_first_of("xX") != std::string::npos)
-        return fallback;
-    return TryStrToInt(text, value) ? value : fallback;
+    // Only decimal and "0x" hexadecimal: "$" or a "0x" after a sign are no numbers here.
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        return TryStrToInt(text, value) ? value : fallback;
+    return TryDecimalToInt(text, value) ? value : fallback;
 }
 
 std::string BoolToText(bool value)
@@ -37,10 +32,7 @@ std::string BoolToText(bool value)
 
 bool TextToBool(const std::string& text)
 {
-    if (text.size() != 3)
-        return false;
-    auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    return up(text[0]) == 'Y' && up(text[1]) == 'E' && up(text[2]) == 'S';
+    return SameText(text, "YES");
 }
 
 std::string CharToText(TComChar value)
@@ -54,10 +46,8 @@ TComChar TextToChar(const std::string& text)
 {
     if (text.empty())
         return 0;
-    if (text[0] == '#' && text.size() > 1) {
-        int value = 0;
-        return TryStrToInt(text.substr(1), value) ? static_cast<TComChar>(value & 0xFF) : 0;
-    }
+    if (text[0] == '#' && text.size() > 1)
+        return static_cast<TComChar>(TextToInt(text.substr(1), 0) & 0xFF);
     return static_cast<TComChar>(text[0]);
 }
 

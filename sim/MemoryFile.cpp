@@ -1,7 +1,8 @@
 #include "sim/MemoryFile.h"
 
+#include "core/Numbers.h"
+
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,24 +19,12 @@ namespace {
 constexpr std::array<const char*, 7> kModeNames = {"LSB", "USB", "AM", "CW", "RTTY", "FM", "WFM"};
 constexpr std::array<const char*, 3> kFilterNames = {"Normal", "Narrow", "Wide"};
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 template <std::size_t N>
 std::optional<std::uint8_t> lookup(const std::array<const char*, N>& names, std::string_view text,
                                    int first)
 {
     for (std::size_t i = 0; i < N; ++i) {
-        if (equalsIgnoreCase(names[i], text))
+        if (SameText(names[i], text))
             return static_cast<std::uint8_t>(first + static_cast<int>(i));
     }
     return std::nullopt;
@@ -132,11 +121,11 @@ MemoryMap parseMemories(const std::string& text, const std::string& sourceName)
         Memory m;
         m.receive = setting(1);
         m.transmit = setting(4);
-        if (equalsIgnoreCase(f[7], "on"))
+        if (SameText(f[7], "on"))
             m.split = true;
-        else if (!equalsIgnoreCase(f[7], "off"))
+        else if (!SameText(f[7], "off"))
             fail("'" + f[7] + "' is not a split state (on, off)");
-        if (equalsIgnoreCase(f[8], "off"))
+        if (SameText(f[8], "off"))
             m.duplex = Duplex::Off;
         else if (f[8] == "-")
             m.duplex = Duplex::Minus;

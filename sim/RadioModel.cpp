@@ -1,7 +1,8 @@
 #include "sim/RadioModel.h"
 
+#include "core/Numbers.h"
+
 #include <algorithm>
-#include <cctype>
 #include <stdexcept>
 
 namespace memvane::sim {
@@ -47,7 +48,7 @@ std::optional<int> memoryNumber(std::string_view name)
 {
     std::string upper;
     for (char c : name)
-        upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        upper += UpCase(c);
     for (std::size_t i = 0; i < kSpecialNames.size(); ++i) {
         if (upper == kSpecialNames[i])
             return kFirstSpecialMemory + static_cast<int>(i);
@@ -55,7 +56,7 @@ std::optional<int> memoryNumber(std::string_view name)
     if (upper.empty() || upper.size() > 3 ||
         !std::all_of(upper.begin(), upper.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
-    int n = std::stoi(upper);
+    int n = StrToInt(upper);
     if (n < kFirstMemory || n > kLastMemory)
         return std::nullopt;
     return n;

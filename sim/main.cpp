@@ -14,6 +14,7 @@
 // --link path when given, then the /dev/pts slave). The file is removed at exit; a reader
 // should skip files whose <pid> is no longer running (a killed radio cannot clean up).
 
+#include "core/Numbers.h"
 #include "sim/MemoryFile.h"
 #include "sim/PtyRadio.h"
 
@@ -103,7 +104,7 @@ int parseMs(const std::string& option, const std::string& text)
     if (text.empty() || text.size() > 6 ||
         text.find_first_not_of("0123456789") != std::string::npos)
         usageError(option + " needs a number of milliseconds, not '" + text + "'");
-    return std::stoi(text);
+    return memvane::StrToInt(text);
 }
 
 Options parseArgs(int argc, char** argv)
@@ -126,7 +127,7 @@ Options parseArgs(int argc, char** argv)
         } else if (a == "--address") {
             std::string v = value();
             if (v == "58" || v == "48" || v == "4E" || v == "4e")
-                o.radio.address = static_cast<std::uint8_t>(std::stoi(v, nullptr, 16));
+                o.radio.address = static_cast<std::uint8_t>(memvane::StrToInt("$" + v));
             else
                 usageError("--address must be 58, 48 or 4E, not '" + v + "'");
         } else if (a == "--delay-ms") {
@@ -283,7 +284,7 @@ bool command(PtyRadio& radio, const std::string& line)
         radio.setTransceive(flag);
     } else if (cmd == "late" && !arg1.empty() &&
                arg1.find_first_not_of("0123456789") == std::string::npos && arg1.size() < 7) {
-        radio.setLateMs(std::stoi(arg1));
+        radio.setLateMs(memvane::StrToInt(arg1));
     } else {
         std::cerr << "commands: f MHZ | m MODE [FILTER] | b | hangup | reopen | silent on|off | "
                      "late N | garbage on|off | transceive on|off | quit\n";

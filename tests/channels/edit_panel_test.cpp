@@ -1,6 +1,7 @@
 #include "channels/EditPanel.h"
 
 #include "core/Errors.h"
+#include "core/Numbers.h"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,17 @@ INSTANTIATE_TEST_SUITE_P(Bounds, EditPanelBandPlan,
                                            BandCase{"70.5", "0070.500000", "Duplex Off"},
                                            BandCase{"70.500001", "0070.500001", "Split On"},
                                            BandCase{"-145.5", "-0145.500000", "Split On"}));
+
+TEST(EditPanel, RoundsAsLoadingAndWritingTheSameTextDo)
+{
+    // Half-hertz ties typed by the user; their binary values fall on either side.
+    for (const char* rx : {"145.5000005", "1.0000075", "144.0000015"}) {
+        EditPanelInput in = opened(rx);
+        in.splitOn = false;
+        EXPECT_EQ(calculateEditPanel(in).rx, FormatFreq(StrToFloat(rx))) << rx;
+    }
+    EXPECT_EQ(calculateEditPanel(opened("145.5000005")).tx, "0144.900001");
+}
 
 TEST(EditPanel, ManualOffsetReplacesTheBandOffsetButNotItsText)
 {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cmath>
+
 using namespace memvane;
 
 TEST(Numbers, FloatTextsTheProgramReads)
@@ -58,4 +61,46 @@ TEST(Numbers, TrimDropsBlanksAndControls)
     EXPECT_EQ(Trim(" \ttrue\r\n"), "true");
     EXPECT_EQ(Trim("a b"), "a b");
     EXPECT_EQ(Trim("\x01\x1f"), "");
+}
+
+TEST(Numbers, OneRoundingRuleHalfAwayFromZeroOnTheDecimalText)
+{
+    // Ties as typed, whichever side of them the binary value falls on.
+    EXPECT_EQ(FormatFreq(145.5000005), "0145.500001");
+    EXPECT_EQ(FormatFreq(1.0000075), "0001.000008");
+    EXPECT_EQ(FormatFreq(144.0000015), "0144.000002");
+    EXPECT_EQ(FormatFreq(-0.0000005), "-0000.000001");
+    EXPECT_EQ(FormatFixed(9.99995, 2, 4), "10.0000");
+    EXPECT_EQ(RoundScaled(145.5000005, 6), 145500001.0);
+    EXPECT_EQ(RoundScaled(-2.5, 0), -3.0);
+    EXPECT_TRUE(std::isinf(RoundScaled(1e303, 6)));
+}
+
+TEST(Numbers, PlainDecimalIntegers)
+{
+    int v = 0;
+    EXPECT_TRUE(TryDecimalToInt("-2147483648", v) && v == -2147483647 - 1);
+    EXPECT_TRUE(TryDecimalToInt("+7", v) && v == 7);
+    for (const char* text : {"", "-", "+-1", "$10", "0x10", " 1", "2147483648"})
+        EXPECT_FALSE(TryDecimalToInt(text, v)) << text;
+}
+
+// Qt adopts the user's locale at start-up; a comma-decimal one must change no text.
+TEST(Numbers, CommaDecimalLocaleChangesNothing)
+{
+    std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        GTEST_SKIP() << "locale de_DE.UTF-8 is not generated (localedef -i de_DE -f UTF-8 "
+                        "de_DE.UTF-8; scripts/test does this)";
+    struct Restore
+    {
+        std::string locale;
+        ~Restore() { std::setlocale(LC_ALL, locale.c_str()); }
+    } restore{previous};
+    ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+    EXPECT_EQ(FormatFreq(145.5), "0145.500000");
+    EXPECT_EQ(FormatFixed(0.6, 2, 4), "00.6000");
+    EXPECT_EQ(StrToFloat("145.5"), 145.5);
+    double v = 0;
+    EXPECT_FALSE(TryStrToFloat("145,5", v));
 }

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -43,11 +44,11 @@ struct Control
     int x, y, w, h;
 };
 constexpr Control Memoryread{17, 81, 150, 25};
+constexpr Control ReadfromFile{17, 165, 150, 25};
 constexpr Control savetofile{16, 223, 150, 25};
 constexpr Control Writetoradio{17, 281, 150, 25};
 constexpr Control STOPReading{17, 109, 150, 25};
 constexpr Control Button1{18, 137, 149, 25}; // Re-Read Selected Chans
-constexpr Control ReadfromFile{17, 165, 150, 25};
 constexpr int kPanel1Width = 193;
 constexpr int kWindowWidth = 890, kWindowHeight = 765;
 // The edit panel sits at the bottom of the left panel, 327 high; its controls (panel
@@ -330,7 +331,7 @@ protected:
     }
 
     // The program in its own folder, next to a "ComPort.ini" that names the radio's link.
-    void startProgram()
+    void startProgram(const std::string& locale = "C.UTF-8")
     {
         fs::copy_file(MEMVANE_EXE, file("memvane"), fs::copy_options::overwrite_existing);
         // Only the port: closing the window must write the full set. The other section must
@@ -345,7 +346,7 @@ protected:
                  {"HOME", file("home")},
                  {"XDG_CONFIG_HOME", file("home")},
                  {"XDG_RUNTIME_DIR", file("runtime")},
-                 {"LC_ALL", "C.UTF-8"},
+                 {"LC_ALL", locale},
                  {"TZ", "UTC"},
                  {"PATH", "/usr/bin:/bin"}};
         o.outPath = file("memvane.out");
@@ -476,6 +477,38 @@ protected:
                                "\r\nFlowControl=None\r\n";
         EXPECT_NE(ini.find(expected), std::string::npos) << "ComPort.ini after close:\n" << ini;
         EXPECT_EQ(ini.rfind("[Other]\r\nKeep=this\r\n", 0), 0u) << ini;
+    }
+
+    // Edit panel: opens list row `row` with a double click, types `rx`, FM and Normal, ticks
+    // "Split/Duplex On" (the row must be simplex), then "Refrash" and "Change Line".
+    void editRow(int row, const std::string& rx)
+    {
+        Picture before = screen();
+        std::optional<ListRows> rows = listRows(before, m_top);
+        ASSERT_TRUE(rows) << "no list rows found on the screen";
+        m_desktop->doubleClick(m_window, kPanel1Width + 1 + 40 + 25, rows->centre(row));
+        const int panelTop = kWindowHeight - kEditPanelHeight;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return changedPixels(before, screen(), 2, panelTop + 5, kPanel1Width - 2,
+                                     kWindowHeight - 5) > 500;
+            },
+            20s))
+            << "the edit panel did not open";
+        m_desktop->focus(m_window);
+        clickEditText(Edit8);
+        m_desktop->key(m_window, "ctrl+a");
+        m_desktop->type(m_window, rx);
+        clickEditText(ComboBox2);
+        m_desktop->key(m_window, "ctrl+a");
+        m_desktop->type(m_window, "FM");
+        clickEditText(ComboBox3);
+        m_desktop->key(m_window, "ctrl+a");
+        m_desktop->type(m_window, "Normal");
+        m_desktop->click(m_window, CheckBox1.x + 7, panelTop + CheckBox1.y + CheckBox1.h / 2);
+        clickEditPanel(Button2);
+        shot("edit-panel-refrashed");
+        clickEditPanel(change);
     }
 
     // The menu bar item's centre; checks that the bar shows all its items.
@@ -774,4 +807,68 @@ TEST_F(E2e, SetupDialogKeepsAPortItDoesNotList)
               std::string::npos)
         << "ComPort.ini after close:\n"
         << ini;
+}
+
+// A user whose regional settings write decimals with a comma: every frequency text the program
+// loads, shows, saves and sends still uses a full stop.
+TEST_F(E2e, CommaDecimalLocale)
+{
+    const char* const kLocale = "de_DE.UTF-8";
+    if (locale_t l = ::newlocale(LC_ALL_MASK, kLocale, nullptr))
+        ::freelocale(l);
+    else
+        GTEST_SKIP() << "locale " << kLocale << " is not generated: localedef -i de_DE -f UTF-8 "
+                     << kLocale << " (scripts/test does this when run as root)";
+    ASSERT_NO_FATAL_FAILURE(startRadio());
+    ASSERT_NO_FATAL_FAILURE(startProgram(kLocale));
+
+    // "Read from File Name ^" loads Default.txt from the program's folder; loading rewrites the
+    // frequency fields in the "0000.000000" form.
+    writeFile(file("Default.txt"),
+              "true,Mem 1,145.5,145.5,FM,Normal,Duplex Off,,00.6000\r\n"
+              "false,Mem 2,7.05,7.05,LSB,Narrow,Duplex Off,,00.1000\r\n"
+              "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
+              "false,Mem 4,14.195,14.195,USB,Normal,Duplex Off,,00.1000\r\n"
+              "false,Mem 5,28.5,28.5e0,AM,Wide,Duplex Off,,00.1000\r\n"
+              "false,Mem 6, , , , , , , \r\n");
+    Picture empty = screen();
+    clickControl(ReadfromFile);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return changedPixels(empty, screen(), kPanel1Width + 2, m_top + 30, kWindowWidth - 2,
+                                 m_top + 120) > 500 &&
+                   listRows(screen(), m_top);
+        },
+        20s))
+        << "the list did not show the file's rows";
+    shot("loaded");
+
+    // Memory 2 becomes a 2 m repeater channel: 145.65 received, 0.6 MHz below it sent.
+    ASSERT_NO_FATAL_FAILURE(editRow(1, "145.65"));
+    shot("line-changed");
+    const std::string saved = file("saved.txt");
+    ASSERT_NO_FATAL_FAILURE(saveTo(saved));
+    EXPECT_EQ(readFile(saved),
+              "true,Mem 1,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"
+              "true,Mem 2,0145.050000,0145.650000,FM,Normal,Duplex --,,00.1000\r\n"
+              "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
+              "false,Mem 4,0014.195000,0014.195000,USB,Normal,Duplex Off,,00.1000\r\n"
+              "false,Mem 5,0028.500000,0028.500000,AM,Wide,Duplex Off,,00.1000\r\n"
+              "false,Mem 6, , , , , , , \r\n");
+
+    // "Write to Radio": the three ticked rows, none refused.
+    std::vector<std::string> expected;
+    test::append(expected, test::writeFrames("0001", "0000504501", "0000504501", "0501", "10"));
+    test::append(expected, test::writeFrames("0002", "0000054501", "0000654501", "0501", "11"));
+    test::append(expected, test::writeFrames("0003", "0000103904", "0000503104", "0501", "12"));
+    const size_t from = frames().size();
+    clickControl(Writetoradio);
+    size_t written = waitForQuietLog(from + expected.size(), 2s) - from;
+    std::vector<std::string> log = frames();
+    EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(from), log.end()), expected)
+        << written << " frames";
+    shot("written");
+
+    ASSERT_NO_FATAL_FAILURE(closeProgram());
+    expectSettingsWritten();
 }

@@ -241,6 +241,25 @@ TEST_F(ChannelFileTest, AMissingOrUnreadableFileKeepsTheList)
     EXPECT_EQ(list.rows(), fullReadRows());
 }
 
+TEST_F(ChannelFileTest, ANameBoxTextThatIsAPathIsRefused)
+{
+    // A file one folder up, which a path climbing out of the load folder would reach.
+    TempDir outer;
+    state.exedir = state.loaddir = (outer.path() / "program").string() + "/";
+    std::filesystem::create_directory(outer.path() / "program");
+    writeBytes(outer.file("outside.txt"), "true,Mem 9\r\n");
+    list.replaceAll(fullReadRows());
+    for (std::string name : {outer.file("outside.txt"), std::string("../outside.txt"),
+                             std::string(".."), std::string("a\0b", 3)}) {
+        state.basename = name;
+        std::string error = loadError();
+        EXPECT_NE(error.find("' is not a file name: the name box names a file in the folder"),
+                  std::string::npos)
+            << name << ": " << error;
+        EXPECT_EQ(list.rows(), fullReadRows()) << name;
+    }
+}
+
 TEST_F(ChannelFileTest, SaveDialogRequestAndProposedName)
 {
     ScopedTimeZone tz("UTC0");

@@ -168,6 +168,8 @@ TEST(SettingsText, Integers)
     EXPECT_EQ(TextToInt("12abc", 5), 5);
     EXPECT_EQ(TextToInt("", 5), 5);
     EXPECT_EQ(TextToInt("99999999999", 5), 5);
+    for (const char* text : {"$10", " 12", "+0x10", "0x$10"}) // decimal and "0x" only
+        EXPECT_EQ(TextToInt(text, 5), 5) << text;
 }
 
 TEST(SettingsText, BooleansAndCharacters)
@@ -196,6 +198,8 @@ TEST(SettingsText, BooleansAndCharacters)
     EXPECT_EQ(TextToChar("#x"), 0);
     EXPECT_EQ(TextToChar("#300"), 300 & 0xFF);
     EXPECT_EQ(TextToChar("#-1"), 255);
+    EXPECT_EQ(TextToChar("#0x41"), 0x41);
+    EXPECT_EQ(TextToChar("#$41"), 0);
     EXPECT_EQ(TextToChar("AB"), 'A');
     EXPECT_EQ(TextToChar("\xE9"), 0xE9);
 }
