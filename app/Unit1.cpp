@@ -216,7 +216,7 @@ TForm1::TForm1(TForm1Options options)
 {
     setObjectName("Form1");
     if (m_options.exedir.empty())
-        m_options.exedir = executableDir();
+        m_options.exedir = settingsFolder();
     else if (m_options.exedir.back() != '/')
         m_options.exedir += '/';
 

@@ -57,7 +57,7 @@ class TForm3;
 // Where the deferred initialisation finds the program's folder, and what tests replace.
 struct TForm1Options
 {
-    // The program's folder with its trailing '/'; the executable's folder when empty.
+    // The program's folder with its trailing '/'; settingsFolder() when empty.
     std::string exedir;
     // Link time of the executable, seconds since 1970 UTC (shown in the title).
     std::time_t buildEpoch = 0;
