@@ -535,19 +535,7 @@ void TForm1::loadComPortDesign()
     // which opens the port because Connected is stored as true.
     ComPort1.BeginLoading();
     ComPort1.SetConnected(true);
-    ComPort1.SetBaudRate(br19200);
-    ComPort1.SetPort("COM1");
-    ComPort1.Parity().SetBits(prNone);
-    ComPort1.SetStopBits(sbOneStopBit);
-    ComPort1.SetDataBits(dbEight);
-    ComPort1.SetEvents({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError,
-                        evRLSD, evRx80Full});
-    ComPort1.FlowControl().SetOutCTSFlow(false);
-    ComPort1.FlowControl().SetOutDSRFlow(false);
-    ComPort1.FlowControl().SetControlDTR(dtrDisable);
-    ComPort1.FlowControl().SetControlRTS(rtsDisable);
-    ComPort1.FlowControl().SetXonXoffOut(false);
-    ComPort1.FlowControl().SetXonXoffIn(false);
+    applyDesignValues(ComPort1);
     ComPort1.OnRxChar = [this](TCustomComPort* sender, int count) {
         ComPort1RxChar(sender, count);
     };
