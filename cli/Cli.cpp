@@ -8,6 +8,7 @@
 #include "core/Errors.h"
 #include "core/Numbers.h"
 #include "core/ProgramFolder.h"
+#include "core/TextBytes.h"
 #include "files/ChannelFile.h"
 #include "files/ChirpCsv.h"
 #include "files/TextFile.h"
@@ -30,7 +31,8 @@ constexpr const char* kSettingsFile = "ComPort.ini";
 // A decimal number of at most six digits, nothing else.
 std::optional<int> number(const std::string& text)
 {
-    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 6 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return StrToInt(text);
 }
@@ -41,14 +43,6 @@ int memoryNumber(const std::string& option, const std::string& text)
     if (!n || *n < 1 || *n > 99)
         throw UsageError(option + " takes a memory number from 1 to 99, not '" + text + "'");
     return *n;
-}
-
-std::string upper(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
 }
 
 // ---- Files ----------------------------------------------------------------------------------
@@ -129,7 +123,8 @@ struct Radio
         if (options.baud) {
             TBaudRate rate = brCustom;
             for (int i = 0; i < BaudRateCount; ++i)
-                if (BaudRateToInt(static_cast<TBaudRate>(i)) == static_cast<unsigned>(*options.baud))
+                if (BaudRateToInt(static_cast<TBaudRate>(i)) ==
+                    static_cast<unsigned>(*options.baud))
                     rate = static_cast<TBaudRate>(i);
             if (rate == brCustom)
                 port.SetCustomBaudRate(*options.baud);
@@ -200,8 +195,8 @@ int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
 int runWrite(const Options& o, Radio& radio, std::FILE* err)
 {
     const std::string& path = o.files[0];
-    Loaded file = loadRows(path, o.format == "chirp" || (o.format.empty() && isChirpCsvName(path)),
-                           err);
+    Loaded file =
+        loadRows(path, o.format == "chirp" || (o.format.empty() && isChirpCsvName(path)), err);
     if (!o.rows.empty()) {
         std::vector<int> chosen = parseRowList(o.rows, static_cast<int>(file.rows.size()));
         for (ChannelRow& row : file.rows)
@@ -295,9 +290,9 @@ Options parseArguments(const std::vector<std::string>& args)
             value = arg.substr(eq + 1);
             inlineValue = true;
         }
-        static const char* const kWithValue[] = {"-o",   "--output", "--format", "--first",
-                                                 "--last", "--rows", "--port",   "--baud",
-                                                 "--address"};
+        static const char* const kWithValue[] = {"-o",      "--output", "--format",
+                                                 "--first", "--last",   "--rows",
+                                                 "--port",  "--baud",   "--address"};
         bool known = false;
         for (const char* k : kWithValue)
             known = known || name == k;
@@ -332,7 +327,7 @@ Options parseArguments(const std::vector<std::string>& args)
                 throw UsageError("--baud takes a line rate such as 19200, not '" + value + "'");
             o.baud = baud;
         } else {
-            std::string address = upper(value);
+            std::string address = asciiUpper(value);
             if (address != "58" && address != "4E" && address != "48")
                 throw UsageError("--address is 58, 4E or 48, not '" + value + "'");
             o.address = address;
@@ -387,14 +382,14 @@ std::vector<int> parseRowList(const std::string& list, int count)
     size_t start = 0;
     while (start <= list.size()) {
         size_t comma = list.find(',', start);
-        std::string item = Trim(list.substr(start, comma == std::string::npos ? std::string::npos
-                                                                               : comma - start));
+        std::string item = Trim(
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         size_t dash = item.find('-');
         std::optional<int> from = number(item.substr(0, dash));
         std::optional<int> to = dash == std::string::npos ? from : number(item.substr(dash + 1));
         if (!from || !to || *from > *to)
-            throw UsageError("--rows takes row numbers and ranges such as 1,3,5-9, not '" +
-                             item + "'");
+            throw UsageError("--rows takes row numbers and ranges such as 1,3,5-9, not '" + item +
+                             "'");
         if (*from < 1 || *to > count)
             throw UsageError("--rows " + item + ": the file has rows 1 to " +
                              std::to_string(count));

@@ -20,8 +20,8 @@ namespace memvane::cli {
 
 enum ExitCode : int {
     kExitOk = 0,
-    kExitRadio = 1,       // the radio refused or failed an exchange
-    kExitBadInput = 2,    // bad usage, a bad file, a port that cannot be opened
+    kExitRadio = 1,         // the radio refused or failed an exchange
+    kExitBadInput = 2,      // bad usage, a bad file, a port that cannot be opened
     kExitInterrupted = 130, // Ctrl-C: stopped at a memory boundary
 };
 

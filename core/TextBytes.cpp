@@ -28,7 +28,43 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+char upperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 } // namespace
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+std::string asciiUpper(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = upperAscii(c);
+    return out;
+}
+
+std::string asciiLower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = lowerAscii(c);
+    return out;
+}
 
 bool isValidUtf8(std::string_view bytes)
 {

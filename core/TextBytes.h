@@ -15,6 +15,11 @@ bool isValidUtf8(std::string_view bytes);
 // map to the C1 control of the same value, so every byte survives a round trip.
 char32_t windows1252Char(unsigned char byte);
 
+// Letter case of ASCII letters only, whatever the locale says: names in files and protocols.
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+std::string asciiUpper(std::string_view text);
+std::string asciiLower(std::string_view text);
+
 // `bytes` unchanged when they are valid UTF-8, else read as Windows-1252 and written as UTF-8.
 std::string asUtf8(std::string_view bytes);
 

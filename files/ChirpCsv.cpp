@@ -5,6 +5,7 @@
 #include "core/Numbers.h"
 #include "core/TextBytes.h"
 #include "files/ChannelFile.h"
+#include "files/CsvText.h"
 #include "files/TextFile.h"
 
 #include <array>
@@ -65,27 +66,20 @@ std::optional<Hz> toHz(double mhz)
     return static_cast<Hz>(std::llround(mhz * 1e6));
 }
 
-double toMhz(Hz hz) { return static_cast<double>(hz) / 1e6; }
+double toMhz(Hz hz)
+{
+    return static_cast<double>(hz) / 1e6;
+}
 
 // CHIRP's own form: "145.500000".
-std::string chirpMhz(Hz hz) { return FormatFixed(toMhz(hz), 1, 6); }
+std::string chirpMhz(Hz hz)
+{
+    return FormatFixed(toMhz(hz), 1, 6);
+}
 
 bool isBlankText(const std::string& text)
 {
     return text.find_first_not_of(' ') == std::string::npos;
-}
-
-std::string csvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + '"';
 }
 
 const std::string& textAt(const ChannelRow& row, int column)
@@ -109,9 +103,7 @@ std::string withFilterNote(const std::string& comment, const std::string& filter
 std::optional<std::string> exportRow(const ChannelRow& row, std::string& out)
 {
     const std::string& label = textAt(row, ColMemLoc);
-    auto refuse = [&](const std::string& why) {
-        return label + ": " + why + ": row left out";
-    };
+    auto refuse = [&](const std::string& why) { return label + ": " + why + ": row left out"; };
     int memory = 0;
     try {
         memory = locationNumber(label);
@@ -189,83 +181,6 @@ std::optional<std::string> exportRow(const ChannelRow& row, std::string& out)
     return std::nullopt;
 }
 
-// ---- Reading CSV ------------------------------------------------------------------------
-
-struct Record
-{
-    int line = 0; // where it starts, counted from 1
-    std::vector<std::string> fields;
-};
-
-// Quoted fields may hold commas, doubled quotes and line breaks. A line starting with '#' is
-// a comment, and an empty line holds no record.
-std::vector<Record> splitRecords(std::string_view text)
-{
-    if (text.substr(0, 3) == "\xEF\xBB\xBF")
-        text.remove_prefix(3);
-    std::vector<Record> records;
-    size_t i = 0;
-    int line = 1;
-    auto atLineEnd = [&](size_t at) { return at >= text.size() || text[at] == '\r' || text[at] == '\n'; };
-    auto skipLineEnd = [&] {
-        if (i < text.size() && text[i] == '\r')
-            ++i;
-        if (i < text.size() && text[i] == '\n')
-            ++i;
-        ++line;
-    };
-    while (i < text.size()) {
-        if (text[i] == '#' || atLineEnd(i)) {
-            while (!atLineEnd(i))
-                ++i;
-            skipLineEnd();
-            continue;
-        }
-        Record record;
-        record.line = line;
-        std::string field;
-        bool quoted = false;
-        for (;;) {
-            if (i >= text.size()) {
-                record.fields.push_back(std::move(field));
-                break;
-            }
-            char c = text[i];
-            if (quoted) {
-                ++i;
-                if (c == '"') {
-                    if (i < text.size() && text[i] == '"') {
-                        field += '"';
-                        ++i;
-                    } else {
-                        quoted = false;
-                    }
-                } else {
-                    if (c == '\n' || (c == '\r' && (i >= text.size() || text[i] != '\n')))
-                        ++line;
-                    field += c;
-                }
-            } else if (c == '"') {
-                quoted = true;
-                ++i;
-            } else if (c == ',') {
-                record.fields.push_back(std::move(field));
-                field.clear();
-                ++i;
-            } else if (c == '\r' || c == '\n') {
-                record.fields.push_back(std::move(field));
-                skipLineEnd();
-                break;
-            } else {
-                field += c;
-                ++i;
-            }
-        }
-        records.push_back(std::move(record));
-    }
-    return records;
-}
-
 enum Column : int {
     Location,
     Name,
@@ -291,30 +206,14 @@ enum Column : int {
     ColumnCount
 };
 constexpr std::array<const char*, ColumnCount> kColumnNames{
-    "Location", "Name",       "Frequency",  "Duplex", "Offset", "Tone",    "rToneFreq",
-    "cToneFreq", "DtcsCode",  "DtcsPolarity", "RxDtcsCode", "CrossMode", "Mode", "TStep",
-    "Skip",     "Power",      "Comment",    "URCALL", "RPT1CALL", "RPT2CALL", "DVCODE"};
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
+    "Location",  "Name",     "Frequency",    "Duplex",     "Offset",    "Tone",     "rToneFreq",
+    "cToneFreq", "DtcsCode", "DtcsPolarity", "RxDtcsCode", "CrossMode", "Mode",     "TStep",
+    "Skip",      "Power",    "Comment",      "URCALL",     "RPT1CALL",  "RPT2CALL", "DVCODE"};
 
 class RecordView
 {
 public:
-    RecordView(const std::array<int, ColumnCount>& index, const Record& record)
+    RecordView(const std::array<int, ColumnCount>& index, const CsvRecord& record)
         : m_index(index), m_record(record)
     {
     }
@@ -337,7 +236,7 @@ public:
 
 private:
     const std::array<int, ColumnCount>& m_index;
-    const Record& m_record;
+    const CsvRecord& m_record;
 };
 
 int decimalNumber(const RecordView& r, Column c)
@@ -417,8 +316,8 @@ void reportTones(const RecordView& r, const std::string& label, std::vector<std:
     else if (mode == "DTCS-R")
         report.push_back(label + ": reverse DTCS " + dtcs + notStored);
     else if (mode == "Cross")
-        report.push_back(label + ": cross tone " + r[CrossMode] + " (CTCSS " + rtone + "/" +
-                         ctone + " Hz, DTCS " + dtcs + ")" + notStored);
+        report.push_back(label + ": cross tone " + r[CrossMode] + " (CTCSS " + rtone + "/" + ctone +
+                         " Hz, DTCS " + dtcs + ")" + notStored);
     else
         report.push_back(label + ": tone mode '" + mode + "'" + notStored);
 }
@@ -445,9 +344,7 @@ std::optional<ChannelRow> importRecord(const RecordView& r, std::vector<std::str
         return std::nullopt;
     };
 
-    std::string duplex = r[Duplex];
-    for (char& c : duplex)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    std::string duplex = asciiLower(r[Duplex]);
     std::optional<Hz> tx = rx;
     if (duplex == "+" && rx && offset)
         tx = *rx + *offset;
@@ -548,7 +445,7 @@ ChirpExport formatChirpCsv(const std::vector<ChannelRow>& rows)
 
 ChirpImport parseChirpCsv(std::string_view text)
 {
-    std::vector<Record> records = splitRecords(text);
+    std::vector<CsvRecord> records = splitCsvRecords(text);
     std::array<int, ColumnCount> index;
     index.fill(-1);
     ChirpImport result;
@@ -558,7 +455,8 @@ ChirpImport parseChirpCsv(std::string_view text)
             std::string name = Trim(header[i]);
             bool known = false;
             for (int c = 0; c < ColumnCount; ++c) {
-                if (sameName(name, kColumnNames[static_cast<size_t>(c)]) && index[c] < 0) {
+                if (equalsIgnoringAsciiCase(name, kColumnNames[static_cast<size_t>(c)]) &&
+                    index[c] < 0) {
                     index[c] = static_cast<int>(i);
                     known = true;
                 }
@@ -572,7 +470,7 @@ ChirpImport parseChirpCsv(std::string_view text)
                             "columns, Location and Frequency among them");
 
     for (size_t n = 1; n < records.size(); ++n) {
-        const Record& record = records[n];
+        const CsvRecord& record = records[n];
         bool empty = true;
         for (const std::string& f : record.fields)
             empty = empty && Trim(f).empty();
@@ -586,7 +484,8 @@ ChirpImport parseChirpCsv(std::string_view text)
 
 bool isChirpCsvName(const std::string& path)
 {
-    return path.size() >= 4 && sameName(std::string_view(path).substr(path.size() - 4), ".csv");
+    return path.size() >= 4 &&
+           equalsIgnoringAsciiCase(std::string_view(path).substr(path.size() - 4), ".csv");
 }
 
 void exportChirpCsv(const ChannelList& list, UiEffects& ui,
@@ -615,10 +514,10 @@ void exportChirpCsv(const ChannelList& list, UiEffects& ui,
     }
     ChirpExport out = formatChirpCsv(list.rows());
     replaceFileContents(path, out.text);
-    ui.setStatus(std::to_string(out.rows) + " Memory Locations Exported ");
+    ui.setStatus(std::to_string(out.rows) + " Rows Exported ");
     if (!out.report.empty())
-        ui.showReport(std::to_string(out.report.size()) +
-                          " rows could not be exported to " + path + ":",
+        ui.showReport(std::to_string(out.report.size()) + " rows could not be exported to " + path +
+                          ":",
                       out.report);
 }
 
@@ -635,7 +534,7 @@ void importChirpCsv(ChannelList& list, UiEffects& ui)
     ui.hideEditPanel();
     ChirpImport in = parseChirpCsv(readTextFile(*chosen));
     list.replaceAll(in.rows);
-    ui.setStatus(std::to_string(in.rows.size()) + " Memory Locations Imported ");
+    ui.setStatus(std::to_string(in.rows.size()) + " Rows Imported ");
     if (!in.report.empty())
         ui.showReport("Imported " + std::to_string(in.rows.size()) + " rows from " + *chosen +
                           ". The radio does not store what follows:",

@@ -409,7 +409,7 @@ TEST_F(MainWindowTest, ChirpCsvMenuImportsWithItsReportAndExports)
     action("ExportChirpCsv1")->trigger();
     EXPECT_NE(readFile(cwd.path() / "out.csv").find("\r\n3,,145.775000,-,0.600000,"),
               std::string::npos);
-    EXPECT_EQ(form->Label1->text(), "1 Memory Locations Exported ");
+    EXPECT_EQ(form->Label1->text(), "1 Rows Exported ");
 }
 
 TEST_F(MainWindowTest, EditPanelCaptionFollowsThePanelNotItself)

@@ -72,8 +72,9 @@ struct CliPty : ::testing::Test
     void startRadio(const std::string& memories, std::vector<std::string> extra = {})
     {
         std::ofstream(dir.file("memories.txt")) << memories;
-        std::vector<std::string> args = {MEMVANE_RADIO_EXE,         "--link", link, "--memories",
-                                         dir.file("memories.txt"), "--log",  dir.file("frames.log")};
+        std::vector<std::string> args = {
+            MEMVANE_RADIO_EXE,     "--link", link, "--memories", dir.file("memories.txt"), "--log",
+            dir.file("frames.log")};
         args.insert(args.end(), extra.begin(), extra.end());
         radio = std::make_unique<Child>(args);
         ASSERT_FALSE(radio->line().empty()) << radio->errors();
@@ -85,7 +86,8 @@ struct CliPty : ::testing::Test
         int status = -1;
         std::string out, err;
     };
-    Result cli(std::vector<std::string> args, std::chrono::seconds limit = std::chrono::seconds(120))
+    Result cli(std::vector<std::string> args,
+               std::chrono::seconds limit = std::chrono::seconds(120))
     {
         args.insert(args.begin(), tool);
         Child child(args);
@@ -204,7 +206,7 @@ TEST_F(CliPty, CtrlCStopsAtTheNextMemory)
     size_t sent = frames().size();
     EXPECT_EQ(sent % 16, 0u) << "a memory's sixteen exchanges were cut";
     EXPECT_EQ(lines(slurp(dir.file("stopped.txt"))).size(), sent / 16);
-    EXPECT_NE(child.errors().find("Stopped: the file holds memories 1 to " +
-                                  std::to_string(sent / 16)),
-              std::string::npos);
+    EXPECT_NE(
+        child.errors().find("Stopped: the file holds memories 1 to " + std::to_string(sent / 16)),
+        std::string::npos);
 }

@@ -79,7 +79,7 @@ TEST(ChirpCsvImport, ColumnsByNameRowsAsTheReadMakesThem)
     // BOM, a comment line, columns in another order, CHIRP's older header without RxDtcsCode,
     // CrossMode and Power, a quoted comment over two lines, LF line ends.
     const std::string file = "\xEF\xBB\xBF# exported by hand\n"
-                             "Mode,Frequency,Location,Offset,Duplex,Name,Comment\n"
+                             "Mode,frequency,LOCATION,Offset,Duplex,Name,Comment\n"
                              "FM,146.520000,1,0.000000,,CALL,\n"
                              "NFM,145.775000,2,0.600000,-,,north\n"
                              "FM,439.1,3,7.6,-,RPT,\"Relay\nK\xC3\xB6ln, east\"\n"
@@ -93,8 +93,7 @@ TEST(ChirpCsvImport, ColumnsByNameRowsAsTheReadMakesThem)
                              "FM,145.5,13,0.6,off,,\n";
     ChirpImport in = parseChirpCsv(file);
     std::vector<ChannelRow> want = {
-        row("Mem 1", "0146.520000", "0146.520000", "FM", "Normal", "Duplex Off", "CALL",
-            "00.0000"),
+        row("Mem 1", "0146.520000", "0146.520000", "FM", "Normal", "Duplex Off", "CALL", "00.0000"),
         row("Mem 2", "0145.175000", "0145.775000", "FM", "Narrow", "Duplex --", "north"),
         row("Mem 3", "0431.500000", "0439.100000", "FM", "Normal", "Duplex +",
             "Relay K\xC3\xB6ln; east", "07.6000"),
@@ -189,7 +188,7 @@ TEST(ChirpCsvFlows, ImportReplacesTheListOnlyWhenTheWholeFileReads)
     importChirpCsv(list, ui);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list.row(0).texts[0], "Mem 4");
-    EXPECT_EQ(ui.label, "1 Memory Locations Imported ");
+    EXPECT_EQ(ui.label, "1 Rows Imported ");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0], "Imported 1 rows from " + dir.file("good.csv") +
                                   ". The radio does not store what follows:\r\n"
@@ -205,5 +204,5 @@ TEST(ChirpCsvFlows, ImportReplacesTheListOnlyWhenTheWholeFileReads)
     exportChirpCsv(list, ui);
     EXPECT_EQ(readTextFile(dir.file("out.csv")),
               kHeader + "4,,146.940000,,0.000000" + kNoTone + "FM,5.00,,,,,,,\r\n");
-    EXPECT_EQ(ui.label, "1 Memory Locations Exported ");
+    EXPECT_EQ(ui.label, "1 Rows Exported ");
 }
