@@ -14,6 +14,7 @@
 #include "files/TextFile.h"
 #include "serial/CPort.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <unistd.h>
 
