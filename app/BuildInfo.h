@@ -3,6 +3,8 @@
 // the executable is linked (app/BuildStamp.cmake, honouring SOURCE_DATE_EPOCH) as seconds since
 // 1970-01-01 UTC; it is shown in the local time zone of the machine that runs the program.
 
+#include "core/ProgramFolder.h"
+
 #include <ctime>
 #include <string>
 
@@ -10,8 +12,5 @@ namespace memvane {
 
 // "yy.MM.dd.hhmm" of `utcSeconds` in the local time zone: 1736380740 gives "25.01.08.2359" in UTC.
 std::string buildTimeText(std::time_t utcSeconds);
-
-// Folder of the running executable with its trailing '/', from /proc/self/exe.
-std::string executableDir();
 
 } // namespace memvane

@@ -5,6 +5,8 @@
 // decoded them, so a text that goes back into the program (the edit panel's fields, the file-name
 // box) is encoded the same way and unchanged texts keep their bytes exactly.
 
+#include "core/TextBytes.h"
+
 #include <QString>
 
 #include <string>
@@ -15,8 +17,6 @@ class QComboBox;
 namespace memvane {
 
 enum class TextEncoding { Utf8, Windows1252 };
-
-bool isValidUtf8(const std::string& bytes);
 
 // UTF-8 when valid, else Windows-1252; `used` receives the choice.
 QString decodeText(const std::string& bytes, TextEncoding* used = nullptr);

@@ -17,6 +17,7 @@
 #include "core/ExceptionHandler.h"
 #include "core/FileStore.h"
 #include "files/ChannelFile.h"
+#include "files/ChirpCsv.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -216,7 +217,7 @@ TForm1::TForm1(TForm1Options options)
 {
     setObjectName("Form1");
     if (m_options.exedir.empty())
-        m_options.exedir = executableDir();
+        m_options.exedir = settingsFolder();
     else if (m_options.exedir.back() != '/')
         m_options.exedir += '/';
 
@@ -327,6 +328,14 @@ void TForm1::buildMenu()
     helpabout1 = bar->addAction("help/about");
     helpabout1->setObjectName("helpabout1");
 
+    ChirpCsv1 = bar->addMenu("CHIRP CSV");
+    ChirpCsv1->setObjectName("ChirpCsv1");
+    ChirpCsv1->menuAction()->setObjectName("ChirpCsv1");
+    ExportChirpCsv1 = ChirpCsv1->addAction("Export CHIRP CSV...");
+    ExportChirpCsv1->setObjectName("ExportChirpCsv1");
+    ImportChirpCsv1 = ChirpCsv1->addAction("Import CHIRP CSV...");
+    ImportChirpCsv1->setObjectName("ImportChirpCsv1");
+
     connect(commportselect1, &QAction::triggered, this, &TForm1::ComPortSelectClick);
     connect(IC7061, &QAction::triggered, this, &TForm1::IC7061Click);
     connect(IC706mkii1, &QAction::triggered, this, &TForm1::IC706mkii1Click);
@@ -339,6 +348,8 @@ void TForm1::buildMenu()
     connect(ClearCommentTexts1, &QAction::triggered, this, &TForm1::ClearCommentTexts1Click);
     connect(Errors1, &QAction::triggered, this, &TForm1::Errors1Click);
     connect(helpabout1, &QAction::triggered, this, &TForm1::helpabout1Click);
+    connect(ExportChirpCsv1, &QAction::triggered, this, &TForm1::ExportChirpCsv1Click);
+    connect(ImportChirpCsv1, &QAction::triggered, this, &TForm1::ImportChirpCsv1Click);
 }
 
 void TForm1::buildControlPanel()
@@ -525,19 +536,7 @@ void TForm1::loadComPortDesign()
     // which opens the port because Connected is stored as true.
     ComPort1.BeginLoading();
     ComPort1.SetConnected(true);
-    ComPort1.SetBaudRate(br19200);
-    ComPort1.SetPort("COM1");
-    ComPort1.Parity().SetBits(prNone);
-    ComPort1.SetStopBits(sbOneStopBit);
-    ComPort1.SetDataBits(dbEight);
-    ComPort1.SetEvents({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError,
-                        evRLSD, evRx80Full});
-    ComPort1.FlowControl().SetOutCTSFlow(false);
-    ComPort1.FlowControl().SetOutDSRFlow(false);
-    ComPort1.FlowControl().SetControlDTR(dtrDisable);
-    ComPort1.FlowControl().SetControlRTS(rtsDisable);
-    ComPort1.FlowControl().SetXonXoffOut(false);
-    ComPort1.FlowControl().SetXonXoffIn(false);
+    applyDesignValues(ComPort1);
     ComPort1.OnRxChar = [this](TCustomComPort* sender, int count) {
         ComPort1RxChar(sender, count);
     };
@@ -694,6 +693,29 @@ void TForm1::showMessage(const std::string& text)
         return;
     }
     QMessageBox box(QMessageBox::Information, "Memvane", decodeText(text), QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TForm1::showReport(const std::string& summary, const std::vector<std::string>& lines)
+{
+    if (m_options.dialogs) {
+        m_options.dialogs->showReport(summary, lines);
+        return;
+    }
+    // The first lines in the box itself, every line in its details, which scroll.
+    constexpr size_t kShown = 12;
+    std::string text = summary, all;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i < kShown)
+            text += "\n" + lines[i];
+        all += (i ? "\n" : "") + lines[i];
+    }
+    QMessageBox box(QMessageBox::Information, "Memvane", QString(), QMessageBox::Ok, this);
+    if (lines.size() > kShown) {
+        text += "\n... and " + std::to_string(lines.size() - kShown) + " more under Show Details";
+        box.setDetailedText(decodeText(all));
+    }
+    box.setText(decodeText(text));
     box.exec();
 }
 
@@ -996,6 +1018,18 @@ void TForm1::helpabout1Click()
         m_form2->show();
         m_form2->raise();
     }
+}
+
+void TForm1::ExportChirpCsv1Click()
+{
+    guard([&] { exportChirpCsv(m_channels, *this); });
+}
+
+void TForm1::ImportChirpCsv1Click()
+{
+    if (refusedWhileBusy())
+        return;
+    guard([&] { importChirpCsv(m_channels, *this); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -33,6 +33,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -56,7 +57,7 @@ class TForm3;
 // Where the deferred initialisation finds the program's folder, and what tests replace.
 struct TForm1Options
 {
-    // The program's folder with its trailing '/'; the executable's folder when empty.
+    // The program's folder with its trailing '/'; settingsFolder() when empty.
     std::string exedir;
     // Link time of the executable, seconds since 1970 UTC (shown in the title).
     std::time_t buildEpoch = 0;
@@ -96,6 +97,7 @@ public:
     void clearErrorList() override;
     void setErrorsEnabled(bool enabled) override;
     void showMessage(const std::string& text) override;
+    void showReport(const std::string& summary, const std::vector<std::string>& lines) override;
     bool askOkCancel(const std::string& text) override;
     std::optional<std::string> runSaveDialog(const FileDialogRequest& request) override;
     std::optional<std::string> runOpenDialog(const FileDialogRequest& request) override;
@@ -135,6 +137,8 @@ public Q_SLOTS:
     void ClearCommentTexts1Click();
     void Errors1Click();
     void helpabout1Click();
+    void ExportChirpCsv1Click();
+    void ImportChirpCsv1Click();
     void ListView1DblClick();
     void CheckBox1Click();
     void CheckBox2Click();
@@ -163,6 +167,9 @@ public:
     QAction* ClearCommentTexts1 = nullptr;
     QAction* Errors1 = nullptr;
     QAction* helpabout1 = nullptr;
+    QMenu* ChirpCsv1 = nullptr;
+    QAction* ExportChirpCsv1 = nullptr;
+    QAction* ImportChirpCsv1 = nullptr;
 
     QFrame* Panel1 = nullptr;
     QLabel* Label1 = nullptr;

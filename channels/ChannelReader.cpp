@@ -105,7 +105,7 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     return r;
 }
 
-void readAllChannels(RadioContext& ctx)
+void readAllChannels(RadioContext& ctx, int first, int last)
 {
     if (ctx.state.busy)
         return;
@@ -115,7 +115,7 @@ void readAllChannels(RadioContext& ctx)
     ctx.list.clear();
     ctx.ui.setErrorsEnabled(false);
     ctx.ui.clearErrorList();
-    for (int memory = 1; memory <= 99; ++memory) {
+    for (int memory = first; memory <= last; ++memory) {
         ++count;
         ctx.ui.setStatus("Reading Memory Location " + std::to_string(memory));
         ctx.state.memloc = locationLabel(memory);

@@ -41,7 +41,8 @@ struct ChannelReading
 // and the store that follow it.
 ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead);
 
-void readAllChannels(RadioContext& ctx);      // MemoryreadClick
+// MemoryreadClick: memories 1..99; the command-line tool may ask for a part of them.
+void readAllChannels(RadioContext& ctx, int first = 1, int last = 99);
 void rereadTickedChannels(RadioContext& ctx); // ReadSelected
 void requestStop(ProgramState& state);        // STOPReadingClick
 

@@ -64,6 +64,13 @@ std::string locationLabel(int memory)
     return "Mem " + std::to_string(memory);
 }
 
+std::string specialLocationName(int memory)
+{
+    if (memory < 100 || memory > 107)
+        return {};
+    return SpecialLocations[static_cast<size_t>(memory - 100)].name;
+}
+
 std::string locationText(const std::string& label)
 {
     size_t blank = label.find(' ');

@@ -13,6 +13,9 @@ namespace memvane {
 // "Mem 42".
 std::string locationLabel(int memory);
 
+// "1A" .. "C2" for the special locations 100 .. 107; empty for every other number.
+std::string specialLocationName(int memory);
+
 // The part of a label that names the memory: the text after the first blank (the whole text
 // when there is none), with the special names "1A".."C2" in any letter case replaced by
 // "100".."107".

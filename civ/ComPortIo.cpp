@@ -22,6 +22,23 @@ std::string ComPortIo::read(int maxCount)
 
 void ComPortIo::sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+void applyDesignValues(TCustomComPort& port)
+{
+    port.SetBaudRate(br19200);
+    port.SetPort("COM1");
+    port.Parity().SetBits(prNone);
+    port.SetStopBits(sbOneStopBit);
+    port.SetDataBits(dbEight);
+    port.SetEvents({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD,
+                    evRx80Full});
+    port.FlowControl().SetOutCTSFlow(false);
+    port.FlowControl().SetOutDSRFlow(false);
+    port.FlowControl().SetControlDTR(dtrDisable);
+    port.FlowControl().SetControlRTS(rtsDisable);
+    port.FlowControl().SetXonXoffOut(false);
+    port.FlowControl().SetXonXoffIn(false);
+}
+
 std::string monitorTransceive(TCustomComPort& port, ProgramState& state)
 {
     ComPortIo io(port);

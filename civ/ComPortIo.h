@@ -29,6 +29,12 @@ private:
     TCustomComPort& m_port;
 };
 
+// The values the main window's design gives ComPort1, which "ComPort.ini" may then change: COM1
+// at 19200 baud, 8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS off, every
+// line event. The window sets them while the component is loading; a program without windows
+// sets them the same way before it reads the settings file.
+void applyDesignValues(TCustomComPort& port);
+
 // ComPort1RxChar's work on the component: drains its receive queue, decodes the broadcasts into
 // rxfreq/rxmode/rxfilter and returns Memo3's text. Never throws.
 std::string monitorTransceive(TCustomComPort& port, ProgramState& state);

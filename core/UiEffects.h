@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace memvane {
 
@@ -36,6 +37,16 @@ public:
 
     // Plain information box with an OK button.
     virtual void showMessage(const std::string& text) = 0;
+    // A report after a command: a summary, then one line per item (what an import could not
+    // keep). The window shows a long list in a box of its own that scrolls; by default it is one
+    // information box.
+    virtual void showReport(const std::string& summary, const std::vector<std::string>& lines)
+    {
+        std::string text = summary;
+        for (const std::string& line : lines)
+            text += "\r\n" + line;
+        showMessage(text);
+    }
     // Box with the error icon and the buttons OK and Cancel; true for OK. Closing it is Cancel.
     virtual bool askOkCancel(const std::string& text) = 0;
 

@@ -51,14 +51,14 @@ std::string frequencyField(const std::string& field)
     return FormatFreq(mhz);
 }
 
-std::string currentFolder()
+} // namespace
+
+std::string dialogFolder()
 {
     std::error_code ec;
     std::filesystem::path cwd = std::filesystem::current_path(ec);
     return ec ? std::string() : cwd.string();
 }
-
-} // namespace
 
 std::string formatChannelFile(const std::vector<ChannelRow>& rows)
 {
@@ -109,7 +109,7 @@ void saveChannelFile(const ChannelList& list, ProgramState& /*state*/, UiEffects
     ui.setStatus("");
     FileDialogRequest request;
     request.title = kSaveDialogTitle;
-    request.initialDir = currentFolder();
+    request.initialDir = dialogFolder();
     request.filter = kSaveDialogFilter;
     request.filterIndex = 1;
     request.defaultExt = kSaveDialogDefaultExt;
@@ -161,7 +161,7 @@ std::optional<FileBoxes> chooseChannelFile(ProgramState& state, UiEffects& ui)
 {
     ui.setStatus("");
     FileDialogRequest request;
-    request.initialDir = currentFolder();
+    request.initialDir = dialogFolder();
     std::optional<std::string> chosen = ui.runOpenDialog(request);
     if (!chosen)
         return std::nullopt;

@@ -69,6 +69,9 @@ std::optional<FileBoxes> chooseChannelFile(ProgramState& state, UiEffects& ui);
 // extension box text. Trimming removes blanks and control characters at both ends.
 std::string makeBasename(const std::string& nameBox, const std::string& extBox);
 
+// The folder the file dialogs start in: the current working folder.
+std::string dialogFolder();
+
 // "yyyy-MM-dd--hhmm" of `now` in local time: 31 January 2025, 14:05 gives 2025-01-31--1405.
 std::string proposedSaveName(std::chrono::system_clock::time_point now);
 

@@ -106,7 +106,8 @@ TEST_F(MainWindowTest, MenuHasItsCaptionsInOrder)
     for (QAction* a : form->menuBar()->actions())
         top << a->text();
     EXPECT_EQ(top, (QStringList{"Comm Port Select ", "CI-V Address", "Open Edit Panel",
-                                " Clear List ", "Comment Texts", "Errors", "help/about"}));
+                                " Clear List ", "Comment Texts", "Errors", "help/about",
+                                "CHIRP CSV"}));
     QStringList comments;
     for (QAction* a : form->CommentTexts1->actions())
         comments << a->text() + "|" + a->objectName();
@@ -387,6 +388,28 @@ TEST_F(MainWindowTest, FileButtonsLoadChooseAndSave)
     button("ReadfromFile")->click();
     EXPECT_EQ(dialogs.messages.back(), "File not found");
     EXPECT_EQ(form->channels().size(), 1u);
+}
+
+TEST_F(MainWindowTest, ChirpCsvMenuImportsWithItsReportAndExports)
+{
+    start();
+    writeFile(cwd.path() / "list.csv", "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq\r\n"
+                                       "3,North,145.775,-,0.6,Tone,88.5\r\n");
+    dialogs.openAnswers = {cwd.file("list.csv")};
+    action("ImportChirpCsv1")->trigger();
+    ASSERT_EQ(form->channels().size(), 1u);
+    EXPECT_EQ(form->channels().row(0).texts,
+              (std::vector<std::string>{"Mem 3", "0145.175000", "0145.775000", "FM", "Normal",
+                                        "Duplex --", "North", "00.6000"}));
+    EXPECT_EQ(form->ListView1->model()->rowCount(), 1);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find("Mem 3: CTCSS 88.5 Hz"), std::string::npos);
+
+    dialogs.saveAnswers = {cwd.file("out.csv")};
+    action("ExportChirpCsv1")->trigger();
+    EXPECT_NE(readFile(cwd.path() / "out.csv").find("\r\n3,,145.775000,-,0.600000,"),
+              std::string::npos);
+    EXPECT_EQ(form->Label1->text(), "1 Rows Exported ");
 }
 
 TEST_F(MainWindowTest, EditPanelCaptionFollowsThePanelNotItself)

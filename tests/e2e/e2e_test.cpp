@@ -63,8 +63,8 @@ constexpr Control change{100, 232, 84, 25};
 // Channel list columns before "Comment": Write, Mem Loc, Freq VFO A, Freq VFO B, Mode, filter,
 // Duplex / Split.
 constexpr int kCommentColumnLeft = 40 + 55 + 80 + 80 + 80 + 80 + 75;
-constexpr int kMenuItems = 7; // Comm Port Select, CI-V Address, Open Edit Panel, Clear List,
-                              // Comment Texts, Errors, help/about
+constexpr int kMenuItems = 8; // Comm Port Select, CI-V Address, Open Edit Panel, Clear List,
+                              // Comment Texts, Errors, help/about, CHIRP CSV
 constexpr int kErrorsItem = 5;
 constexpr int kPortSelectItem = 0;
 // The setup dialog's OK button, in the dialog's own coordinates.

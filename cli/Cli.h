@@ -1,0 +1,61 @@
+#pragma once
+// memvane-cli: the radio operations of the main window for scripts and backups, on the same
+// libraries and with the same "ComPort.ini", without a window.
+//
+//   read [-o FILE] [--format channel|chirp] [--first N] [--last M]
+//   write FILE [--rows LIST]
+//   tune MEM
+//   convert IN OUT
+//
+// Everything runs on the main thread. The port is opened without line events, so no event
+// thread runs and nothing waits for a main-thread queue that no event loop drains: every
+// exchange reads the port directly, as the window's exchanges do.
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace memvane::cli {
+
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitRadio = 1,         // the radio refused or failed an exchange
+    kExitBadInput = 2,      // bad usage, a bad file, a port that cannot be opened
+    kExitInterrupted = 130, // Ctrl-C: stopped at a memory boundary
+};
+
+class UsageError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Options
+{
+    std::string command;            // read, write, tune, convert
+    std::vector<std::string> files; // the command's arguments
+    std::string output;             // -o
+    std::string format;             // --format: "", "channel" or "chirp"
+    int first = 1, last = 99;       // --first, --last
+    std::string rows;               // --rows
+    std::optional<std::string> port;
+    std::optional<int> baud;
+    std::optional<std::string> address; // "58", "4E" or "48"
+    // The fast exchange's switch (--fast) belongs here once the exchange offers one.
+    bool help = false, version = false;
+};
+
+// Throws UsageError with the text to print.
+Options parseArguments(const std::vector<std::string>& args);
+
+// "1,3,5-9" -> {1, 3, 5, 6, 7, 8, 9}; every number from 1 to `count`. Throws UsageError.
+std::vector<int> parseRowList(const std::string& list, int count);
+
+std::string helpText();
+
+// The whole program: arguments (without the program name) in, exit code out. Messages go to
+// `err`, a read without -o to `out`.
+int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+
+} // namespace memvane::cli

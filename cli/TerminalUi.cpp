@@ -1,0 +1,143 @@
+#include "cli/TerminalUi.h"
+
+#include <algorithm>
+#include <csignal>
+
+namespace memvane::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void onInterrupt(int)
+{
+    g_interrupted = 1;
+    // The next Ctrl-C is the default one: the program ends at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+constexpr int kBarWidth = 30;
+
+} // namespace
+
+void installInterruptHandler()
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Calls into the port go on where the signal met them; the exchange must not fail for it.
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool interrupted()
+{
+    return g_interrupted != 0;
+}
+
+TerminalUi::TerminalUi(ProgramState& state, std::FILE* out, bool bar)
+    : m_state(state), m_out(out), m_bar(bar)
+{
+}
+
+void TerminalUi::begin(int total)
+{
+    m_total = total;
+    m_started = 0;
+}
+
+void TerminalUi::finish()
+{
+    if (m_bar) {
+        clearBar();
+        if (!m_status.empty())
+            std::fprintf(m_out, "%s\n", m_status.c_str());
+    }
+    std::fflush(m_out);
+}
+
+void TerminalUi::takeInterrupt()
+{
+    if (g_interrupted && !m_state.stopread) {
+        m_state.stopread = true;
+        clearBar();
+        std::fprintf(m_out, "Stopping after this memory (Ctrl-C again to quit at once)\n");
+        drawBar();
+    }
+}
+
+void TerminalUi::setStatus(const std::string& text)
+{
+    takeInterrupt();
+    // An exchange the radio refused empties the status; the error lines say more.
+    if (text.empty())
+        return;
+    m_status = text;
+    if (m_bar)
+        drawBar();
+    else
+        std::fprintf(m_out, "%s\n", text.c_str());
+}
+
+void TerminalUi::processEvents()
+{
+    ++m_started;
+    takeInterrupt();
+    if (m_bar)
+        drawBar();
+}
+
+void TerminalUi::appendErrorLine(const std::string& line)
+{
+    m_failed = true;
+    if (line.empty())
+        return;
+    clearBar();
+    std::fprintf(m_out, "%s\n", line.c_str());
+    drawBar();
+}
+
+void TerminalUi::setErrorsEnabled(bool enabled)
+{
+    m_failed = m_failed || enabled;
+}
+
+void TerminalUi::showMessage(const std::string& text)
+{
+    clearBar();
+    std::fprintf(m_out, "%s\n", text.c_str());
+    drawBar();
+}
+
+bool TerminalUi::askOkCancel(const std::string& text)
+{
+    // Nobody to ask: the answer that changes nothing.
+    showMessage(text);
+    return false;
+}
+
+void TerminalUi::drawBar()
+{
+    if (!m_bar || m_total <= 0)
+        return;
+    // The memory being read counts once it is done.
+    int done = std::clamp(m_started - 1, 0, m_total);
+    int filled = done * kBarWidth / m_total;
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(kBarWidth - filled), '.');
+    std::fprintf(m_out, "\r\033[K[%s] %d/%d  %s", bar.c_str(), done, m_total, m_status.c_str());
+    std::fflush(m_out);
+    m_barShown = true;
+}
+
+void TerminalUi::clearBar()
+{
+    if (!m_barShown)
+        return;
+    std::fprintf(m_out, "\r\033[K");
+    m_barShown = false;
+}
+
+} // namespace memvane::cli

@@ -1,0 +1,71 @@
+#include "cli/Cli.h"
+
+#include <gtest/gtest.h>
+
+using namespace memvane::cli;
+
+namespace {
+
+std::string usageError(const std::vector<std::string>& args)
+{
+    try {
+        parseArguments(args);
+    } catch (const UsageError& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+} // namespace
+
+TEST(CliArguments, OptionsGoBeforeOrAfterTheCommand)
+{
+    Options o = parseArguments({"--port", "ttyUSB0", "read", "--first=3", "--last", "7", "-o",
+                                "x.csv", "--address", "4e", "--baud", "9600"});
+    EXPECT_EQ(o.command, "read");
+    EXPECT_EQ(o.port, "ttyUSB0");
+    EXPECT_EQ(o.first, 3);
+    EXPECT_EQ(o.last, 7);
+    EXPECT_EQ(o.output, "x.csv");
+    EXPECT_EQ(o.address, "4E");
+    EXPECT_EQ(o.baud, 9600);
+
+    o = parseArguments({"write", "--rows", "2,4-5", "--", "-odd name.txt"});
+    EXPECT_EQ(o.files, std::vector<std::string>{"-odd name.txt"});
+    EXPECT_EQ(o.rows, "2,4-5");
+}
+
+TEST(CliArguments, BadUsageIsRefusedWithItsReason)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "no command given"},
+        {{"erase"}, "unknown command 'erase'"},
+        {{"read", "--fats"}, "unknown option '--fats'"},
+        {{"read", "extra"}, "usage: memvane-cli read [-o FILE]"},
+        {{"convert", "a.txt"}, "usage: memvane-cli convert IN OUT"},
+        {{"read", "--first"}, "--first needs a value"},
+        {{"read", "--first", "0"}, "--first takes a memory number from 1 to 99, not '0'"},
+        {{"read", "--last", "100"}, "--last takes a memory number from 1 to 99, not '100'"},
+        {{"read", "--first", "9", "--last", "3"}, "--first 9 lies after --last 3"},
+        {{"read", "--address", "5A"}, "--address is 58, 4E or 48, not '5A'"},
+        {{"read", "--baud", "fast"}, "--baud takes a line rate such as 19200, not 'fast'"},
+        {{"read", "--format", "csv"}, "--format is 'channel' or 'chirp', not 'csv'"},
+        {{"tune", "5", "-o", "x"}, "-o belongs to the read command"},
+        {{"read", "--rows", "1"}, "--rows belongs to the write command"},
+        {{"convert", "a", "b", "--port", "COM1"},
+         "convert does not talk to the radio: --port, --baud and --address are for read, write "
+         "and tune"},
+    };
+    for (const auto& [args, why] : cases)
+        EXPECT_EQ(usageError(args), why) << ::testing::PrintToString(args);
+}
+
+TEST(CliArguments, RowListsNameRowsOfTheFile)
+{
+    EXPECT_EQ(parseRowList("1,3, 5-7", 9), (std::vector<int>{1, 3, 5, 6, 7}));
+    EXPECT_THROW(parseRowList("0", 9), UsageError);
+    EXPECT_THROW(parseRowList("8-10", 9), UsageError);
+    EXPECT_THROW(parseRowList("5-3", 9), UsageError);
+    EXPECT_THROW(parseRowList("1,,2", 9), UsageError);
+    EXPECT_THROW(parseRowList("a", 9), UsageError);
+}
