@@ -745,6 +745,13 @@ template <class F> void TForm1::guard(F&& body)
     }
 }
 
+template <class F> void TForm1::unlessBusy(F&& body)
+{
+    if (m_state.busy)
+        return;
+    guard(std::forward<F>(body));
+}
+
 std::string TForm1::ccomportwrite(const std::string& word, const std::string& look1)
 {
     return memvane::ccomportwrite(word, look1, portIo(), m_state, *this);
@@ -774,7 +781,8 @@ std::optional<size_t> TForm1::selectedRow() const
 
 void TForm1::finishRadioOperation()
 {
-    if (!m_state.closeRequested)
+    // A command ignored while busy returns here too: the running operation finishes the close.
+    if (m_state.busy || !m_state.closeRequested)
         return;
     m_state.closeRequested = false;
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -785,9 +793,7 @@ void TForm1::finishRadioOperation()
 
 void TForm1::MemoryreadClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         RadioContext ctx = radioContext();
         readAllChannels(ctx);
     });
@@ -796,9 +802,7 @@ void TForm1::MemoryreadClick()
 
 void TForm1::ReadSelected()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         RadioContext ctx = radioContext();
         rereadTickedChannels(ctx);
     });
@@ -812,9 +816,7 @@ void TForm1::STOPReadingClick()
 
 void TForm1::WritetoradioClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         RadioContext ctx = radioContext();
         writeTickedChannels(ctx);
     });
@@ -823,9 +825,7 @@ void TForm1::WritetoradioClick()
 
 void TForm1::gotochanClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         RadioContext ctx = radioContext();
         goToChannel(ctx, selectedRow());
     });
@@ -844,22 +844,26 @@ void TForm1::ComPort1RxChar(TCustomComPort* Sender, int Count)
 
 void TForm1::AllWriteClick()
 {
-    hideEditPanel();
-    m_channels.setAllWrite(true);
+    unlessBusy([&] {
+        hideEditPanel();
+        m_channels.setAllWrite(true);
+    });
 }
 
 void TForm1::AllNoWriteClick()
 {
-    hideEditPanel();
-    m_channels.setAllWrite(false);
+    unlessBusy([&] {
+        hideEditPanel();
+        m_channels.setAllWrite(false);
+    });
 }
 
 void TForm1::ClearListClick()
 {
-    if (refusedWhileBusy())
-        return;
-    hideEditPanel();
-    m_channels.clear();
+    unlessBusy([&] {
+        hideEditPanel();
+        m_channels.clear();
+    });
 }
 
 void TForm1::savetofileClick()
@@ -869,16 +873,12 @@ void TForm1::savetofileClick()
 
 void TForm1::ReadfromFileClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] { loadChannelFile(m_channels, m_state, *this); });
+    unlessBusy([&] { loadChannelFile(m_channels, m_state, *this); });
 }
 
 void TForm1::SelectFileClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         if (std::optional<FileBoxes> boxes = chooseChannelFile(m_state, *this)) {
             setWidgetText(Memo1, boxes->name);
             setWidgetText(Memo2, boxes->ext);
@@ -897,33 +897,38 @@ void TForm1::Memo1Change()
 
 void TForm1::ComPortSelectClick()
 {
-    if (refusedWhileBusy())
-        return;
-    hideEditPanel();
-    guard([&] { ComPort1.ShowSetupDialog(); });
+    unlessBusy([&] {
+        hideEditPanel();
+        ComPort1.ShowSetupDialog();
+    });
 }
 
-void TForm1::selectAddress(QAction* item, const char* civaddr, const char* civhex)
+void TForm1::selectAddress(const char* civaddr, const char* civhex)
 {
-    for (QAction* a : {IC7061, IC706mkii1, IC706MKIIG1})
-        a->setChecked(a == item);
-    m_state.civaddr = civaddr;
-    m_state.civhex = civhex;
+    unlessBusy([&] {
+        m_state.civaddr = civaddr;
+        m_state.civhex = civhex;
+    });
+    // Qt has toggled the clicked item already; the ticks follow the address in use.
+    const std::pair<QAction*, const char*> items[] = {
+        {IC7061, "48"}, {IC706mkii1, "4E"}, {IC706MKIIG1, "58"}};
+    for (const auto& [a, hex] : items)
+        a->setChecked(m_state.civhex == hex);
 }
 
 void TForm1::IC7061Click()
 {
-    selectAddress(IC7061, "$48", "48");
+    selectAddress("$48", "48");
 }
 
 void TForm1::IC706mkii1Click()
 {
-    selectAddress(IC706mkii1, "$4E", "4E");
+    selectAddress("$4E", "4E");
 }
 
 void TForm1::IC706MKIIG1Click()
 {
-    selectAddress(IC706MKIIG1, "$58", "58");
+    selectAddress("$58", "58");
 }
 
 void TForm1::makeAtLeast765High()
@@ -972,12 +977,12 @@ void TForm1::showNames1Click()
 
 void TForm1::loadcommentsClick()
 {
-    guard([&] { loadComments(m_channels, m_comments, *this); });
+    unlessBusy([&] { loadComments(m_channels, m_comments, *this); });
 }
 
 void TForm1::ClearCommentTexts1Click()
 {
-    guard([&] { clearCommentTexts(m_channels); });
+    unlessBusy([&] { clearCommentTexts(m_channels); });
 }
 
 void TForm1::Errors1Click()
@@ -1077,7 +1082,7 @@ void TForm1::Button2Click()
 
 void TForm1::changeClick()
 {
-    guard([&] {
+    unlessBusy([&] {
         setEditPanelTexts(changeEditPanelLine(m_channels, selectedRow(), widgetText(Edit2),
                                               editPanelInput(), m_state));
     });
