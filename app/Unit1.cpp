@@ -485,15 +485,15 @@ void TForm1::buildLists()
     m_channelModel = new ChannelListModel(m_channels, this);
     ListView1->setModel(m_channelModel);
     for (int c = 0; c < ChannelListModel::kColumnCount; ++c) {
-        const ChannelColumnSpec& spec = ChannelListModel::column(c);
-        if (spec.width == 0)
+        const ChannelColumnLayout& column = ChannelListModel::column(c);
+        if (column.width == 0)
             ListView1->setColumnHidden(c, true); // "offset" and "item" have no width
         else
-            ListView1->setColumnWidth(c, spec.width);
+            ListView1->setColumnWidth(c, column.width);
     }
     keepColumnLimits(ListView1, [](int c) {
-        const ChannelColumnSpec& spec = ChannelListModel::column(c);
-        return std::pair<int, int>(spec.minWidth, spec.maxWidth);
+        const ChannelColumnLayout& column = ChannelListModel::column(c);
+        return std::pair<int, int>(column.minWidth, column.maxWidth);
     });
     inner->addWidget(ListView1);
 

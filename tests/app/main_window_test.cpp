@@ -50,13 +50,13 @@ std::vector<std::string> errorLines(TForm3* form3)
 TEST_F(MainWindowTest, ControlPanelHoldsEveryControlAtItsPlace)
 {
     start();
-    struct Spec
+    struct ButtonPlace
     {
         const char* name;
         const char* caption;
         QRect geometry;
     };
-    const Spec buttons[] = {
+    const ButtonPlace buttons[] = {
         {"Memoryread", "Read Radio Memory", {17, 81, 150, 25}},
         {"STOPReading", "STOP Reading Memory", {17, 109, 150, 25}},
         {"Button1", "Re-Read Selected Chans", {18, 137, 149, 25}},
@@ -68,7 +68,7 @@ TEST_F(MainWindowTest, ControlPanelHoldsEveryControlAtItsPlace)
         {"Writetoradio", "Write to Radio", {17, 281, 150, 25}},
         {"gotochan", "Go To Chan", {93, 342, 73, 25}},
     };
-    for (const Spec& s : buttons) {
+    for (const ButtonPlace& s : buttons) {
         QPushButton* b = button(s.name);
         ASSERT_NE(b, nullptr);
         EXPECT_EQ(b->text(), s.caption) << s.name;
@@ -477,15 +477,15 @@ TEST_F(MainWindowTest, EditPanelHasItsControlsInOrder)
 {
     start();
     action("OpenCloseEditPanel1")->trigger();
-    struct Spec
+    struct BoxText
     {
         const char* name;
         QString text;
     };
-    const Spec texts[] = {{"Edit2", "Mem "},      {"Edit3", "Tx"},   {"Edit4", "Rx"},
-                          {"Edit8", "Rx"},        {"Edit5", "Mode"}, {"Edit6", "Width"},
-                          {"ccomment", "Comment"}};
-    for (const Spec& s : texts)
+    const BoxText texts[] = {{"Edit2", "Mem "},      {"Edit3", "Tx"},   {"Edit4", "Rx"},
+                             {"Edit8", "Rx"},        {"Edit5", "Mode"}, {"Edit6", "Width"},
+                             {"ccomment", "Comment"}};
+    for (const BoxText& s : texts)
         EXPECT_EQ(child<QLineEdit>(s.name)->text(), s.text) << s.name;
     EXPECT_EQ(form->Edit7->text(), "Tx");
     EXPECT_FALSE(form->Edit7->isVisible());
