@@ -11,7 +11,7 @@ constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 constexpr Qt::Alignment kCentre = Qt::AlignHCenter | Qt::AlignVCenter;
 
-const std::array<ChannelColumnSpec, ChannelListModel::kColumnCount> kColumns = {{
+const std::array<ChannelColumnLayout, ChannelListModel::kColumnCount> kColumns = {{
     {"Write", 40, 10, 80, kLeft},
     {"Mem Loc", 55, 10, 100, kLeft},
     {"Freq VFO A", 80, 10, 100, kRight},
@@ -25,7 +25,7 @@ const std::array<ChannelColumnSpec, ChannelListModel::kColumnCount> kColumns = {
 }};
 } // namespace
 
-const ChannelColumnSpec& ChannelListModel::column(int index)
+const ChannelColumnLayout& ChannelListModel::column(int index)
 {
     return kColumns.at(static_cast<size_t>(index));
 }

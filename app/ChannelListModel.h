@@ -11,7 +11,8 @@
 
 namespace memvane {
 
-struct ChannelColumnSpec
+// How a column of ListView1 looks: caption, width with its limits, alignment of its texts.
+struct ChannelColumnLayout
 {
     const char* caption;
     int width;
@@ -25,7 +26,7 @@ class ChannelListModel : public QAbstractTableModel, private ChannelListListener
     Q_OBJECT
 public:
     static constexpr int kColumnCount = 10;
-    static const ChannelColumnSpec& column(int index);
+    static const ChannelColumnLayout& column(int index);
 
     explicit ChannelListModel(ChannelList& list, QObject* parent = nullptr);
     ~ChannelListModel() override;

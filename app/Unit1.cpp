@@ -497,15 +497,15 @@ void TForm1::buildLists()
     m_channelModel = new ChannelListModel(m_channels, this);
     ListView1->setModel(m_channelModel);
     for (int c = 0; c < ChannelListModel::kColumnCount; ++c) {
-        const ChannelColumnSpec& spec = ChannelListModel::column(c);
-        if (spec.width == 0)
+        const ChannelColumnLayout& column = ChannelListModel::column(c);
+        if (column.width == 0)
             ListView1->setColumnHidden(c, true); // "offset" and "item" have no width
         else
-            ListView1->setColumnWidth(c, spec.width);
+            ListView1->setColumnWidth(c, column.width);
     }
     keepColumnLimits(ListView1, [](int c) {
-        const ChannelColumnSpec& spec = ChannelListModel::column(c);
-        return std::pair<int, int>(spec.minWidth, spec.maxWidth);
+        const ChannelColumnLayout& column = ChannelListModel::column(c);
+        return std::pair<int, int>(column.minWidth, column.maxWidth);
     });
     inner->addWidget(ListView1);
 
@@ -769,6 +769,13 @@ template <class F> void TForm1::guard(F&& body)
     }
 }
 
+template <class F> void TForm1::unlessBusy(F&& body)
+{
+    if (m_state.busy)
+        return;
+    guard(std::forward<F>(body));
+}
+
 std::string TForm1::ccomportwrite(const std::string& word, const std::string& look1)
 {
     return memvane::ccomportwrite(word, look1, portIo(), m_state, *this);
@@ -798,7 +805,8 @@ std::optional<size_t> TForm1::selectedRow() const
 
 void TForm1::finishRadioOperation()
 {
-    if (!m_state.closeRequested)
+    // A command ignored while busy returns here too: the running operation finishes the close.
+    if (m_state.busy || !m_state.closeRequested)
         return;
     m_state.closeRequested = false;
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -809,9 +817,7 @@ void TForm1::finishRadioOperation()
 
 void TForm1::MemoryreadClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         RadioContext ctx = radioContext();
         readAllChannels(ctx);
     });
@@ -820,9 +826,7 @@ void TForm1::MemoryreadClick()
 
 void TForm1::ReadSelected()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         RadioContext ctx = radioContext();
         rereadTickedChannels(ctx);
     });
@@ -836,9 +840,7 @@ void TForm1::STOPReadingClick()
 
 void TForm1::WritetoradioClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         RadioContext ctx = radioContext();
         writeTickedChannels(ctx);
     });
@@ -847,9 +849,7 @@ void TForm1::WritetoradioClick()
 
 void TForm1::gotochanClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         RadioContext ctx = radioContext();
         goToChannel(ctx, selectedRow());
     });
@@ -868,22 +868,26 @@ void TForm1::ComPort1RxChar(TCustomComPort* Sender, int Count)
 
 void TForm1::AllWriteClick()
 {
-    hideEditPanel();
-    m_channels.setAllWrite(true);
+    unlessBusy([&] {
+        hideEditPanel();
+        m_channels.setAllWrite(true);
+    });
 }
 
 void TForm1::AllNoWriteClick()
 {
-    hideEditPanel();
-    m_channels.setAllWrite(false);
+    unlessBusy([&] {
+        hideEditPanel();
+        m_channels.setAllWrite(false);
+    });
 }
 
 void TForm1::ClearListClick()
 {
-    if (refusedWhileBusy())
-        return;
-    hideEditPanel();
-    m_channels.clear();
+    unlessBusy([&] {
+        hideEditPanel();
+        m_channels.clear();
+    });
 }
 
 void TForm1::savetofileClick()
@@ -893,16 +897,12 @@ void TForm1::savetofileClick()
 
 void TForm1::ReadfromFileClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] { loadChannelFile(m_channels, m_state, *this); });
+    unlessBusy([&] { loadChannelFile(m_channels, m_state, *this); });
 }
 
 void TForm1::SelectFileClick()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] {
+    unlessBusy([&] {
         if (std::optional<FileBoxes> boxes = chooseChannelFile(m_state, *this)) {
             setWidgetText(Memo1, boxes->name);
             setWidgetText(Memo2, boxes->ext);
@@ -921,33 +921,38 @@ void TForm1::Memo1Change()
 
 void TForm1::ComPortSelectClick()
 {
-    if (refusedWhileBusy())
-        return;
-    hideEditPanel();
-    guard([&] { ComPort1.ShowSetupDialog(); });
+    unlessBusy([&] {
+        hideEditPanel();
+        ComPort1.ShowSetupDialog();
+    });
 }
 
-void TForm1::selectAddress(QAction* item, const char* civaddr, const char* civhex)
+void TForm1::selectAddress(const char* civaddr, const char* civhex)
 {
-    for (QAction* a : {IC7061, IC706mkii1, IC706MKIIG1})
-        a->setChecked(a == item);
-    m_state.civaddr = civaddr;
-    m_state.civhex = civhex;
+    unlessBusy([&] {
+        m_state.civaddr = civaddr;
+        m_state.civhex = civhex;
+    });
+    // Qt has toggled the clicked item already; the ticks follow the address in use.
+    const std::pair<QAction*, const char*> items[] = {
+        {IC7061, "48"}, {IC706mkii1, "4E"}, {IC706MKIIG1, "58"}};
+    for (const auto& [a, hex] : items)
+        a->setChecked(m_state.civhex == hex);
 }
 
 void TForm1::IC7061Click()
 {
-    selectAddress(IC7061, "$48", "48");
+    selectAddress("$48", "48");
 }
 
 void TForm1::IC706mkii1Click()
 {
-    selectAddress(IC706mkii1, "$4E", "4E");
+    selectAddress("$4E", "4E");
 }
 
 void TForm1::IC706MKIIG1Click()
 {
-    selectAddress(IC706MKIIG1, "$58", "58");
+    selectAddress("$58", "58");
 }
 
 void TForm1::makeAtLeast765High()
@@ -996,12 +1001,12 @@ void TForm1::showNames1Click()
 
 void TForm1::loadcommentsClick()
 {
-    guard([&] { loadComments(m_channels, m_comments, *this); });
+    unlessBusy([&] { loadComments(m_channels, m_comments, *this); });
 }
 
 void TForm1::ClearCommentTexts1Click()
 {
-    guard([&] { clearCommentTexts(m_channels); });
+    unlessBusy([&] { clearCommentTexts(m_channels); });
 }
 
 void TForm1::Errors1Click()
@@ -1113,7 +1118,7 @@ void TForm1::Button2Click()
 
 void TForm1::changeClick()
 {
-    guard([&] {
+    unlessBusy([&] {
         setEditPanelTexts(changeEditPanelLine(m_channels, selectedRow(), widgetText(Edit2),
                                               editPanelInput(), m_state));
     });

@@ -12,9 +12,10 @@
 // Start-up: the constructor builds the controls, gives ComPort1 its design values and ends the
 // component's loading (which opens COM1), then FormCreate posts event 1325; the deferred
 // initialisation runs when the event loop delivers it, after the window is visible. Reads and
-// writes of the radio process events between channels; while one runs (ProgramState::busy) the
-// commands that would change the list or the port are ignored, and a close request stops the
-// operation at its next channel and closes the window once it has returned.
+// writes of the radio process events between channels; while one runs (ProgramState::busy)
+// every command that talks to the radio or changes the rows, the port or the radio address is
+// ignored (unlessBusy), and a close request stops the operation at its next channel and closes
+// the window once it has returned.
 
 #include "channels/ChannelList.h"
 #include "channels/EditPanel.h"
@@ -227,7 +228,7 @@ private:
     void buildLists();
     void loadComPortDesign();
     void deferredInitialisation();
-    void selectAddress(QAction* item, const char* civaddr, const char* civhex);
+    void selectAddress(const char* civaddr, const char* civhex);
     void makeAtLeast765High();
     void setEditPanelTexts(const EditPanelTexts& texts);
     EditPanelInput editPanelInput() const;
@@ -236,8 +237,11 @@ private:
     PortIo& portIo();
     // Runs a handler's body; anything it throws goes to the application's error handler.
     template <class F> void guard(F&& body);
-    // A command that must not start while a read or write of the radio runs.
-    bool refusedWhileBusy() const { return m_state.busy; }
+    // The one busy policy. A read or write of the radio lets events in between channels; while
+    // it runs (ProgramState::busy) every command that talks to the radio or changes the rows,
+    // the port or the radio address is ignored. Such a handler runs its body through here, which
+    // also hands its errors to the application's error handler.
+    template <class F> void unlessBusy(F&& body);
     // After a read or write returned: a close asked for meanwhile is carried out now.
     void finishRadioOperation();
 

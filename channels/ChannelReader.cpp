@@ -62,9 +62,11 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     // three exchanges switch it off and store the memory again, and only then is it reported.
     std::exception_ptr decodeError;
 
-    // The two stores must go into memory n as the radio holds it. After a refused selection the
-    // radio is still on another memory; after a refused switch to memory mode a store would save
-    // what the VFOs hold (the previous channel) over memory n. Either way the store is not sent.
+    // Exchange 2 takes any answer: a blank memory answers NG and is selected all the same. A
+    // refused switch to memory mode (exchange 4) skips the split-on change and its store, which
+    // would save the VFOs (another channel) over memory n. The final split-off and store undo a
+    // split-on store: after a refused exchange 14 they still go, so that no memory is left with
+    // split on, provided memory to VFO has put memory n into the VFOs that they then store.
     auto accepted = [&](const std::string& body) {
         const int failures = ctx.state.errcount;
         send(body, Ok);
@@ -72,16 +74,14 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     };
 
     send(memoryMode, Ok);
-    if (send(selectMemory, AnyAnswer) == hexByte(civ::Ng)) {
-        r.selected = false;
-        return r;
-    }
+    send(selectMemory, AnyAnswer);
     send(vfoA, Ok);
+    bool storedSplitOn = false;
     if (accepted(memoryMode)) {
-        send(bytesOf({civ::SplitDuplex, civ::SplitOn}), Ok);
-        send(memoryWrite, Ok);
+        const bool splitOn = accepted(bytesOf({civ::SplitDuplex, civ::SplitOn}));
+        storedSplitOn = accepted(memoryWrite) && splitOn;
     }
-    send(bytesOf({civ::MemoryToVfo}), Ok);
+    const bool vfosHoldMemory = accepted(bytesOf({civ::MemoryToVfo}));
     send(vfoA, Ok);
     r.rx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)));
     send(vfoB, Ok);
@@ -93,7 +93,7 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     } catch (const EConvertError&) {
         decodeError = std::current_exception();
     }
-    if (accepted(memoryMode)) {
+    if (accepted(memoryMode) || (storedSplitOn && vfosHoldMemory)) {
         send(bytesOf({civ::SplitDuplex, civ::SplitOff}), Ok);
         send(memoryWrite, Ok);
     }
@@ -125,8 +125,7 @@ void readAllChannels(RadioContext& ctx, int first, int last)
         }
         ctx.ui.processEvents();
         ChannelReading r = readChannel(ctx, memory, true);
-        ctx.list.append(ctx.state.errcount > 0 || !r.selected ? blankRow(memory)
-                                                              : rowFor(memory, r));
+        ctx.list.append(ctx.state.errcount > 0 ? blankRow(memory) : rowFor(memory, r));
     }
     ctx.ui.setStatus(finalText(count));
 }
@@ -168,8 +167,8 @@ void rereadTickedChannels(RadioContext& ctx)
         const int failuresBefore = ctx.state.errcount;
         ChannelReading r = readChannel(ctx, memory, false);
         ChannelRow row = ctx.list.row(index);
-        ChannelRow fresh = ctx.state.errcount > failuresBefore || !r.selected ? blankRow(memory)
-                                                                              : rowFor(memory, r);
+        ChannelRow fresh =
+            ctx.state.errcount > failuresBefore ? blankRow(memory) : rowFor(memory, r);
         std::copy(fresh.texts.begin(), fresh.texts.end(), row.texts.begin());
         ctx.list.setRow(index, std::move(row));
     }

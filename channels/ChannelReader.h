@@ -29,16 +29,14 @@ struct ChannelReading
     std::string filter;
     std::string split;
     std::string offset;
-    // False when the radio refused to select the memory: nothing more of it was read or stored,
-    // and its row is blank.
-    bool selected = true;
 };
 
 // The sixteen exchanges for memory `memory` and their decoding. A full read sets errcount to 0
-// first. Throws EAbort (no reply) or EConvertError (undecodable data), see above. The channel's
-// two stores are sent only while the radio is in memory mode on that memory: a refused
-// selection ends the channel at once, a refused switch to memory mode skips the split change
-// and the store that follow it.
+// first. Throws EAbort (no reply) or EConvertError (undecodable data), see above. Any answer to
+// the memory selection goes (a blank memory answers NG and is selected all the same). A refused
+// switch to memory mode skips the split-on change and store after it; the final split-off and
+// store are skipped only when exchange 14 was refused and either there is no split-on store to
+// undo or memory to VFO was refused.
 ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead);
 
 // MemoryreadClick: memories 1..99; the command-line tool may ask for a part of them.

@@ -40,12 +40,9 @@ void writeChannel(RadioContext& ctx, const ChannelWritePlan& plan)
     const std::string duplexOff = bytesOf({civ::SplitDuplex, civ::DuplexOff});
 
     send(memoryMode);
-    // Everything after this stores into the selected memory. If the radio refused to select
-    // this one it is still on another, which must not be overwritten: the row ends here.
-    const int failures = ctx.state.errcount;
+    // A blank memory answers its selection NG yet is selected: the failure is logged like any
+    // other and the script goes on, which is what fills the memory.
     send(selectMemoryBody(plan.memory));
-    if (ctx.state.errcount != failures)
-        return;
     send(bytesOf({civ::SelectVfo, civ::VfoA}));
     send(bytesOf({civ::SetFrequency}) + plan.freqA);
     send(memoryWrite);

@@ -31,9 +31,8 @@ struct ChannelWritePlan
 // or split/duplex text) or EListError (a row without those columns).
 ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& list, size_t index);
 
-// The 24 exchanges for one planned row. Throws EAbort when the radio does not answer. A refused
-// memory selection ends the row after that exchange (the failure is logged): the stores that
-// follow would go into whichever memory the radio was on.
+// The 24 exchanges for one planned row. Throws EAbort when the radio does not answer; a refused
+// exchange, the memory selection included, is logged and the script goes on.
 void writeChannel(RadioContext& ctx, const ChannelWritePlan& plan);
 
 void writeTickedChannels(RadioContext& ctx); // WritetoradioClick

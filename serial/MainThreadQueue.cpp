@@ -215,4 +215,11 @@ void Notify()
     q.changed.notify_all();
 }
 
+int Pending()
+{
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
+    return static_cast<int>(q.entries.size());
+}
+
 } // namespace memvane::mainthread

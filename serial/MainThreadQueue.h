@@ -42,4 +42,7 @@ void ServiceUntil(const std::function<bool()>& done);
 // Wakes ServiceUntil so it evaluates `done` again.
 void Notify();
 
+// How many calls wait for the main thread now (synchronous and posted); any thread.
+int Pending();
+
 } // namespace memvane::mainthread

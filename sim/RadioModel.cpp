@@ -122,9 +122,12 @@ std::string RadioModel::handle(const Frame& frame)
     log(frame);
     if (m_silent || frame.to != m_address)
         return {};
-    if (refused(frame))
-        return ng(frame);
     auto before = operating();
+    if (refused(frame)) {
+        if (frame.command == kSelectMemory && !frame.data.empty())
+            execute(frame);
+        return ng(frame) + broadcastsSince(before);
+    }
     std::string out = execute(frame);
     return out + broadcastsSince(before);
 }
@@ -257,7 +260,7 @@ std::string RadioModel::execute(const Frame& f)
         m_selected = n;
         if (m_memoryMode)
             recall();
-        return ok(f);
+        return m_memories[n] ? ok(f) : ng(f);
     }
     case kMemoryWrite:
         if (!d.empty() || (m_memoryMode && !m_working))

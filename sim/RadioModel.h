@@ -16,6 +16,8 @@
 //    cannot be transferred (NG).
 //  - Selecting VFO A or B (07 00 / 07 01) also leaves memory mode. Selecting a memory (08 hh ll)
 //    in VFO mode only chooses the channel for the next write; in memory mode it recalls it.
+//    A blank memory is selected all the same, but answered NG: an NG to a selection never
+//    means the radio stayed on another memory (a refusal injected for a selection selects too).
 //  - Split and duplex exclude each other: split on cancels duplex, duplex - or + cancels split.
 //  - Frames to another address are ignored; an unknown command or bad data is answered NG.
 //  - With transceive on, every change of the operating frequency or mode, whatever caused it,
@@ -77,7 +79,8 @@ struct Memory
     bool operator==(const Memory&) const = default;
 };
 
-// Refuse a command (answer NG, do nothing) whose command byte and first data bytes start with
+// Refuse a command (answer NG, do nothing; a memory selection is still carried out, as the radio's
+// own NG to a selection is) whose command byte and first data bytes start with
 // `prefix` (raw bytes: "\x0A" is every memory to VFO, "\x0F\x01" only split on), optionally only
 // while memory `memory` is selected, for `count` frames (-1: until cleared).
 struct Refusal

@@ -57,7 +57,8 @@ Faults:
   --silent           echo only, never answer (radio switched off)
   --refuse CMD[@LOC] answer NG to commands starting with the hex bytes CMD, for example 0A
                      (memory to VFO) or 0F01 (split on); with @LOC only while memory LOC is
-                     selected. May be given more than once.
+                     selected. May be given more than once. A refused memory selection is
+                     still made, as is that of a blank memory (always answered NG).
   --late-ms N        every answer comes N ms after the command (beyond the program's wait)
   --garbage          send noise bytes before every answer
   --hangup-after N   hang up when the N-th frame arrives, before answering it, and open a new

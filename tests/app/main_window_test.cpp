@@ -50,13 +50,13 @@ std::vector<std::string> errorLines(TForm3* form3)
 TEST_F(MainWindowTest, ControlPanelHoldsEveryControlAtItsPlace)
 {
     start();
-    struct Spec
+    struct ButtonPlace
     {
         const char* name;
         const char* caption;
         QRect geometry;
     };
-    const Spec buttons[] = {
+    const ButtonPlace buttons[] = {
         {"Memoryread", "Read Radio Memory", {17, 81, 150, 25}},
         {"STOPReading", "STOP Reading Memory", {17, 109, 150, 25}},
         {"Button1", "Re-Read Selected Chans", {18, 137, 149, 25}},
@@ -68,7 +68,7 @@ TEST_F(MainWindowTest, ControlPanelHoldsEveryControlAtItsPlace)
         {"Writetoradio", "Write to Radio", {17, 281, 150, 25}},
         {"gotochan", "Go To Chan", {93, 342, 73, 25}},
     };
-    for (const Spec& s : buttons) {
+    for (const ButtonPlace& s : buttons) {
         QPushButton* b = button(s.name);
         ASSERT_NE(b, nullptr);
         EXPECT_EQ(b->text(), s.caption) << s.name;
@@ -178,6 +178,54 @@ TEST_F(MainWindowTest, StopEndsAReadAndOtherListCommandsWaitMeanwhile)
     EXPECT_EQ(form->channels().size(), 2u);
     EXPECT_EQ(form->Label1->text(), "2 Memory Locations Read ");
     EXPECT_TRUE(dialogs.messages.empty()); // the file load did not run ("File not found")
+}
+
+TEST_F(MainWindowTest, EveryCommandOnRowsOrTheRadioIsIgnoredWhileAReadRuns)
+{
+    writeFile(cwd.path() / "names.txt", "0145.500000,Net\r\n");
+    start();
+    const std::vector<std::string> kept = {"Mem 3",  "0145.500000", "0145.500000", "FM",
+                                           "Normal", "Duplex Off",  "club",        "00.6000"};
+    addRow({"Mem 1", "a", "b", "c", "d", "e", "f", "g"}, true);
+    addRow({"Mem 2", "a", "b", "c", "d", "e", "f", "g"}, true);
+    addRow(kept);
+    action("OpenCloseEditPanel1")->trigger();
+    form->Edit8->setText("14.2");
+    selectRow(2);
+    auto later = [this](auto&& fn) { QMetaObject::invokeMethod(form, fn, Qt::QueuedConnection); };
+    radio.onWrite = [&](int frame) {
+        if (frame != 5)
+            return;
+        // Clicked while memory 1 is read; handled when memory 2 lets events in.
+        for (const char* name : {"AllWrite", "AllNoWrite", "change", "ReadfromFile", "SelectFile",
+                                 "Memoryread", "Button1", "Writetoradio", "gotochan"})
+            later([this, name] { button(name)->click(); });
+        for (const char* name : {"ClearCommentTexts1", "test31", "ClearList1", "IC7061"})
+            later([this, name] { action(name)->trigger(); });
+        later([this] { clickLabel(form->Label4); }); // the edit panel's "A": untick all
+    };
+    button("Button1")->click();
+
+    EXPECT_EQ(form->Label1->text(), "2 Memory Locations Read ");
+    ASSERT_EQ(radio.frames.size(), 2u * 16);
+    for (const std::string& f : radio.frames)
+        EXPECT_EQ(static_cast<unsigned char>(f.at(2)), 0x58);
+    EXPECT_EQ(form->state().civhex, "58");
+    EXPECT_TRUE(action("IC706MKIIG1")->isChecked());
+    EXPECT_FALSE(action("IC7061")->isChecked());
+    ASSERT_EQ(form->channels().size(), 3u);
+    EXPECT_TRUE(form->channels().row(0).write && form->channels().row(1).write);
+    EXPECT_EQ(form->channels().row(1).texts.at(1), "0145.500000");
+    EXPECT_EQ(form->channels().row(2), (ChannelRow{false, kept}));
+    EXPECT_TRUE(form->Panel3->isVisible());
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // Once the read is over they act again.
+    radio.onWrite = nullptr;
+    button("AllWrite")->click();
+    EXPECT_TRUE(form->channels().row(2).write);
+    action("IC7061")->trigger();
+    EXPECT_EQ(form->state().civhex, "48");
 }
 
 TEST_F(MainWindowTest, WriteReReadAndGoToChanUseTheTickedOrSelectedRows)
@@ -452,15 +500,15 @@ TEST_F(MainWindowTest, EditPanelHasItsControlsInOrder)
 {
     start();
     action("OpenCloseEditPanel1")->trigger();
-    struct Spec
+    struct BoxText
     {
         const char* name;
         QString text;
     };
-    const Spec texts[] = {{"Edit2", "Mem "},      {"Edit3", "Tx"},   {"Edit4", "Rx"},
-                          {"Edit8", "Rx"},        {"Edit5", "Mode"}, {"Edit6", "Width"},
-                          {"ccomment", "Comment"}};
-    for (const Spec& s : texts)
+    const BoxText texts[] = {{"Edit2", "Mem "},      {"Edit3", "Tx"},   {"Edit4", "Rx"},
+                             {"Edit8", "Rx"},        {"Edit5", "Mode"}, {"Edit6", "Width"},
+                             {"ccomment", "Comment"}};
+    for (const BoxText& s : texts)
         EXPECT_EQ(child<QLineEdit>(s.name)->text(), s.text) << s.name;
     EXPECT_EQ(form->Edit7->text(), "Tx");
     EXPECT_FALSE(form->Edit7->isVisible());

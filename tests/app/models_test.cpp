@@ -81,10 +81,10 @@ TEST(ChannelListModelTest, ColumnsHaveTheirCaptionsWidthsAndAlignments)
     for (int c = 0; c < 10; ++c) {
         EXPECT_EQ(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(),
                   expected[c].caption);
-        const ChannelColumnSpec& spec = ChannelListModel::column(c);
-        EXPECT_EQ(spec.width, expected[c].width) << c;
-        EXPECT_EQ(spec.minWidth, expected[c].min) << c;
-        EXPECT_EQ(spec.maxWidth, expected[c].max) << c;
+        const ChannelColumnLayout& column = ChannelListModel::column(c);
+        EXPECT_EQ(column.width, expected[c].width) << c;
+        EXPECT_EQ(column.minWidth, expected[c].min) << c;
+        EXPECT_EQ(column.maxWidth, expected[c].max) << c;
         auto align = model.index(0, c).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
         EXPECT_TRUE(align & expected[c].align) << c;
     }

@@ -125,23 +125,20 @@ TEST_F(ReaderTest, RefusedMemoryToVfoGivesABlankRowAndTheReadingGoesOn)
     EXPECT_EQ(ui.label, "99 Memory Locations Read ");
 }
 
-TEST_F(ReaderTest, RefusedMemorySelectIsNoFailureButEndsTheChannel)
+TEST_F(ReaderTest, RefusedMemorySelectIsNoFailure)
 {
-    // The radio stays on memory 6: storing there, or showing its data as memory 7, is wrong.
+    // NG to a selection still selects (a blank memory answers so): the channel reads on.
     radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E0080007FD"; };
+    radio.channels[7] = {"0000100700", "0000100700", "000000", "0001"};
     readAllChannels(ctx);
-    EXPECT_EQ(list.row(6).texts, withLabel("Mem 7", Blank));
-    EXPECT_EQ(list.row(7).texts.at(1), "0145.500000");
+    EXPECT_EQ(list.row(6).texts.at(1), "0007.100000");
     EXPECT_TRUE(ui.errorLines.empty());
     EXPECT_EQ(ui.label, "99 Memory Locations Read ");
     std::vector<std::string> expected;
     for (int m = 1; m <= 99; ++m) {
         char mem[8];
         std::snprintf(mem, sizeof mem, "00%02d", m);
-        std::vector<std::string> frames = readFrames(mem);
-        if (m == 7)
-            frames.resize(2);
-        append(expected, frames);
+        append(expected, readFrames(mem));
     }
     EXPECT_EQ(port.frames, expected);
 }
@@ -167,6 +164,41 @@ TEST_F(ReaderTest, NoStoreOutsideMemoryMode)
     EXPECT_EQ(ui.errorLines.size(), 6u);
     EXPECT_EQ(ui.errorLines.at(0), "Mem 9 Command sent to radio was FEFE58E008FD");
     EXPECT_EQ(ui.label, "2 Memory Locations Read ");
+}
+
+TEST_F(ReaderTest, RefusedExchangeFourteenStillUndoesTheSplitOnStore)
+{
+    // Exchange 14 refused after the split-on store of exchange 6: split off and store again, so
+    // the memory is not left with split on; unless the VFOs do not hold the memory (memory to
+    // VFO refused) or nothing was stored (the store refused, as for a blank memory).
+    struct Case
+    {
+        const char* alsoRefused;
+        size_t frames;
+    };
+    for (Case c : {Case{"", 16}, Case{"FEFE58E00AFD", 14}, Case{"FEFE58E009FD", 14}}) {
+        int memoryModes = 0, stores = 0;
+        radio.selected = 0;
+        radio.refuse = [&](int memory, const std::string& hex) {
+            if (memory != 9)
+                return false;
+            if (hex == "FEFE58E008FD")
+                return ++memoryModes == 2; // exchange 14 (exchange 1 runs on memory 1)
+            if (hex == "FEFE58E009FD")
+                return ++stores == 1 && hex == c.alsoRefused;
+            return hex == c.alsoRefused;
+        };
+        list.replaceAll({{true, withLabel("Mem 1", Blank)}});
+        for (int i = 2; i <= 9; ++i)
+            list.append({i == 9, withLabel("Mem " + std::to_string(i), Blank)});
+        port.frames.clear();
+        rereadTickedChannels(ctx);
+        std::vector<std::string> expected = readFrames("0009");
+        expected.resize(c.frames);
+        EXPECT_EQ(std::vector<std::string>(port.frames.begin() + 16, port.frames.end()), expected)
+            << c.alsoRefused;
+        EXPECT_EQ(list.row(8).texts, withLabel("Mem 9", Blank)) << c.alsoRefused;
+    }
 }
 
 TEST_F(ReaderTest, StopDuringMemoryTwelveEndsAfterIt)

@@ -219,14 +219,15 @@ TEST_F(WriterTest, RefusedCommandGoesOnAndSilenceEndsTheWrite)
     EXPECT_FALSE(state.busy);
 }
 
-TEST_F(WriterTest, RefusedMemorySelectEndsTheRowBeforeAnyStore)
+TEST_F(WriterTest, RefusedMemorySelectIsLoggedAndTheRowGoesOn)
 {
-    // The radio stays on the memory it was on; the row's stores would overwrite that one.
+    // A blank memory answers its selection NG and is selected all the same.
     list.append(row(true, "Mem 3"));
     list.append(row(true, "Mem 4"));
     radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E0080003FD"; };
     writeTickedChannels(ctx);
-    std::vector<std::string> expected{"FEFE58E008FD", "FEFE58E0080003FD"};
+    std::vector<std::string> expected =
+        writeFrames("0003", "0000504501", "0000504501", "0501", "10");
     append(expected, writeFrames("0004", "0000504501", "0000504501", "0501", "10"));
     EXPECT_EQ(port.frames, expected);
     EXPECT_EQ(ui.errorLines,

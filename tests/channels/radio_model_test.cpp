@@ -158,7 +158,12 @@ TEST_F(ModelTest, EveryModeFilterAndSplitTextSurvivesWriteThenRead)
         }
     list.replaceAll(written);
     writeTickedChannels(ctx);
-    EXPECT_TRUE(ui.errorLines.empty());
+    // Every memory was blank: each row logs its selection's NG (three lines) and nothing else.
+    ASSERT_EQ(ui.errorLines.size(), 3 * written.size());
+    for (size_t i = 0; i < written.size(); ++i)
+        EXPECT_EQ(ui.errorLines[3 * i], " Command sent to radio was FEFE58E00800" +
+                                            std::string(i + 1 < 10 ? "0" : "") +
+                                            std::to_string(i + 1) + "FD");
     for (size_t i = 0; i < written.size(); ++i) {
         const sim::Memory& m = *radio.memory(static_cast<int>(i) + 1);
         const std::string& split = written[i].texts[5];

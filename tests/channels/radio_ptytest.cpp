@@ -72,9 +72,11 @@ TEST_F(RadioPty, FullReadOfNinetyNineMemories)
     // The program's own wait: 1584 exchanges, and one late scheduling would end the read.
     state.civdelay = 45;
     fill(1, 99);
+    // Blank memories answer their selection NG and are selected all the same.
     line.radio.withModel([](sim::RadioModel& m) {
         m.setMemory(50, memoryOf(145'600'000, 145'000'000, sim::kModeFm, sim::kFilterNarrow));
         m.setMemory(51, std::nullopt);
+        m.setMemory(99, std::nullopt);
         return 0;
     });
     try {
@@ -96,9 +98,17 @@ TEST_F(RadioPty, FullReadOfNinetyNineMemories)
               row(false, "Mem 1", "0145.012500", "0145.012500", "FM", "Normal", "Duplex Off"));
     EXPECT_EQ(list.row(49),
               row(false, "Mem 50", "0145.000000", "0145.600000", "FM", "Narrow", "Duplex --"));
-    EXPECT_EQ(list.row(50).texts.at(1), " ");
+    const std::vector<std::string> blank(7, " ");
+    for (int m : {51, 99}) {
+        std::vector<std::string> texts = list.row(static_cast<size_t>(m - 1)).texts;
+        EXPECT_EQ(texts.at(0), "Mem " + std::to_string(m));
+        EXPECT_EQ(std::vector<std::string>(texts.begin() + 1, texts.end()), blank) << m;
+        EXPECT_FALSE(line.radio.withModel([m](sim::RadioModel& r) { return r.memory(m); }))
+            << "reading memory " << m << " stored something into it";
+    }
     EXPECT_EQ(ui.label, "99 Memory Locations Read ");
-    EXPECT_EQ(ui.errorLines.size(), 3u * 3); // memory 51: two stores and memory to VFO refused
+    // Each blank memory: the two stores and memory to VFO refused; the selection is no failure.
+    EXPECT_EQ(ui.errorLines.size(), 2u * 3 * 3);
 }
 
 TEST_F(RadioPty, WriteThenRereadWithSpecialLocations)
@@ -113,7 +123,12 @@ TEST_F(RadioPty, WriteThenRereadWithSpecialLocations)
     append(expected, writeFrames("0107", "0000050700", "0000050700", "0003", "00"));
     EXPECT_EQ(line.radio.frameLog(), expected);
     EXPECT_EQ(ui.label, "2 Memory Locations Writen ");
-    EXPECT_TRUE(ui.errorLines.empty());
+    // Both memories were blank: each selection was answered NG, logged, and the row written.
+    const std::string ng = " Incorrect return from Radio!! - Expected FEFEE058FB but got "
+                           "FEFEE058FA Command failed.";
+    EXPECT_EQ(ui.errorLines,
+              (std::vector<std::string>{" Command sent to radio was FEFE58E0080100FD", ng, "",
+                                        " Command sent to radio was FEFE58E0080107FD", ng, ""}));
 
     // Read them back by row position: rows 100 and 107.
     line.radio.clearFrameLog();

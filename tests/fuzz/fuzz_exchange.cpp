@@ -5,7 +5,7 @@
 //      for a refusal; three error lines and EAbort otherwise);
 //   1  one channel read, 2  "Read Radio Memory", 3  "Write to Radio" and 5 "Re-Read Selected
 //      Chans" of rows from a channel file also made of fuzz bytes, 4  "Go To Chan".
-// For every operation: only the documented errors escape (EAbort, EConvertError, EListError;
+// For every operation: only the program's own errors escape (EAbort, EConvertError, EListError;
 // nothing from "Go To Chan"), the busy mark is cleared, and every frame that reaches the line
 // is a well-formed CI-V frame to the radio's address whose data holds no FE or FD.
 
@@ -134,27 +134,19 @@ bool isCommand(const std::string& frame, uint8_t command, size_t size)
     return frame.size() == size && static_cast<uint8_t>(frame[4]) == command;
 }
 
-// Whole rows of "Write to Radio": each its 24 exchanges, or only the first two when the radio
-// refused to select the row's memory (the rest would store into another memory).
+// Whole rows of "Write to Radio": each its 24 exchanges, whatever the radio refused.
 bool wholeRows(const std::vector<std::string>& frames)
 {
-    size_t i = 0;
-    while (i < frames.size())
-        i += i + 2 >= frames.size() || isCommand(frames[i + 2], 0x08, 6) ? 2 : 24;
-    return i == frames.size();
+    return frames.size() % 24 == 0;
 }
 
 // Whole channels of a reading: 16 exchanges, without the split change and store that follow a
-// refused switch to memory mode (exchanges 5-6 after 4, 15-16 after 14), or only the first two
-// when the radio refused to select the memory.
+// refused switch to memory mode (exchanges 5-6 after 4, and 15-16 when 14 was refused too or
+// there is nothing to undo). The memory selection takes any answer, so never ends a channel.
 bool wholeChannels(const std::vector<std::string>& frames)
 {
     size_t i = 0;
     while (i < frames.size()) {
-        if (i + 2 >= frames.size() || isCommand(frames[i + 2], 0x08, 6)) {
-            i += 2;
-            continue;
-        }
         size_t length = 4;
         if (i + 4 < frames.size() && isCommand(frames[i + 4], 0x0F, 7))
             length += 2;

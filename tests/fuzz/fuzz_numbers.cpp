@@ -2,7 +2,7 @@
 // StrToFloat / StrToInt, the frequency codec, the location and mode/filter/split codes of a
 // write, and the settings-file texts. Invariants:
 //   - a refusal is EConvertError with the exact text ("'%s' is not a valid ... value") or, for
-//     the codes, the documented range message; nothing else escapes;
+//     the codes, their range message ("... it must lie from 0 to 99"); nothing else escapes;
 //   - what is accepted is finite and in range, and prints and reads back to itself;
 //   - the decoders never fail.
 

@@ -37,7 +37,7 @@ protected:
     TComPort port{"ComPort1", fake};
 };
 
-TEST_F(PortTest, DefaultsAsDocumented)
+TEST_F(PortTest, NewComponentHasItsDesignDefaults)
 {
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(port.Name(), "ComPort1");

@@ -4,8 +4,10 @@
 
 #include "serial/CPort.h"
 #include "serial/ComBackend.h"
+#include "serial/MainThreadQueue.h"
 #include "serial/posix/Termios2.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -435,9 +437,11 @@ TEST_F(PtyPort, CloseRunsTheQueuedHandlingThenDiscardsTheBytes)
         counts.push_back(count);
     };
     port.Open();
+    const int before = mainthread::Pending();
     pty.send("queued");
     waitQueued(port, 6);
-    std::this_thread::sleep_for(50ms); // the thread has handed over its handling by now
+    ASSERT_TRUE(test::waitFor([before] { return mainthread::Pending() > before; }))
+        << "the event thread never handed its handling over";
     EXPECT_TRUE(counts.empty());
     port.Close();
     EXPECT_EQ(counts, std::vector<int>{6});

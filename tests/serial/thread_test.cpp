@@ -6,6 +6,7 @@
 #include "serial/CPort.h"
 #include "serial/MainThreadQueue.h"
 #include "tests/support/FakeComBackend.h"
+#include "tests/support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -33,6 +34,13 @@ bool serviceUntil(const std::function<bool()>& done, std::chrono::milliseconds g
         std::this_thread::sleep_for(1ms);
     }
     return true;
+}
+
+// Waits, without servicing events, until the event thread has handed one more handling to the
+// main thread than were waiting before.
+bool handedOver(int before)
+{
+    return test::waitFor([before] { return mainthread::Pending() > before; });
 }
 
 // Gives a handling that is not supposed to happen its chance to happen.
@@ -76,8 +84,9 @@ TEST_F(ThreadTest, HandlingRunsOnlyWhenTheMainThreadServicesEvents)
         ++calls;
     };
     open();
+    const int before = mainthread::Pending();
     fake->receive("abc");
-    std::this_thread::sleep_for(50ms); // main thread busy, not servicing
+    ASSERT_TRUE(handedOver(before)); // the main thread is busy, not servicing
     EXPECT_EQ(calls, 0);
     fake->receive("de"); // arrives before the handling runs: Count covers it
     ASSERT_TRUE(serviceUntil([&] { return calls == 1; }));
@@ -132,8 +141,9 @@ TEST_F(ThreadTest, CloseRunsAQueuedHandlingThenDiscardsTheQueue)
         counts.push_back(count);
     };
     open();
+    const int before = mainthread::Pending();
     fake->receive("1234");
-    std::this_thread::sleep_for(50ms); // the handling is queued, nobody services it
+    ASSERT_TRUE(handedOver(before)); // the handling is queued, nobody services it
     EXPECT_TRUE(counts.empty());
     fake->clearCalls();
     port.Close();
@@ -153,8 +163,9 @@ TEST_F(ThreadTest, CloseInsideAHandlingThatCloseRuns)
         sender->Close(); // already closing: the outer Close finishes
     };
     open();
+    const int before = mainthread::Pending();
     fake->receive("x");
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(handedOver(before));
     port.Close();
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(afterClose, 1);
@@ -258,8 +269,9 @@ TEST_F(ThreadTest, WindowSyncPostsAfterCloseAreDropped)
 {
     port.OnRxChar = [&](TCustomComPort*, int) { ++calls; };
     open(smWindowSync);
+    const int before = mainthread::Pending();
     fake->receive("a");
-    std::this_thread::sleep_for(50ms); // posted, not yet run
+    ASSERT_TRUE(handedOver(before)); // posted, not yet run
     port.Close();
     serviceFor(50ms);
     EXPECT_EQ(calls, 0);

@@ -63,9 +63,10 @@ TEST(MemvaneRadio, LinkMemoriesLogAdvertAndCleanExit)
         EXPECT_EQ(ask(client, "08", 6), "FEFEE058FBFD");
         EXPECT_EQ(ask(client, "03", 11), "FEFEE058030000604501FD");
         EXPECT_EQ(ask(client, "04", 8), "FEFEE058040502FD");
-        // Store VFO A in memory 2B; the file follows.
+        // Store VFO A in memory 2B, which is blank: its selection is answered NG, yet made;
+        // the file follows.
         EXPECT_EQ(ask(client, "0700", 6), "FEFEE058FBFD");
-        EXPECT_EQ(ask(client, "080103", 6), "FEFEE058FBFD");
+        EXPECT_EQ(ask(client, "080103", 6), "FEFEE058FAFD");
         EXPECT_EQ(ask(client, "09", 6), "FEFEE058FBFD");
         EXPECT_TRUE(eventually([&] {
             return slurp(memories).find("\n2B 14.195000 USB Normal") != std::string::npos;
@@ -128,11 +129,12 @@ TEST(MemvaneRadio, AddressAndFaultSwitches)
     EXPECT_EQ(toHex(client.echoAndRest(6)), "FEFE58E008FD") << "nobody at 58";
 
     EXPECT_EQ(ask(client, "0700", 7 + 6, "4E"), garbage + "FEFEE04EFBFD");
-    // Memory 7 exists, but memory to VFO is refused there; memory 8 works.
-    EXPECT_EQ(ask(client, "080007", 7 + 6, "4E"), garbage + "FEFEE04EFBFD");
+    // Memories 7 and 8 are blank (their selection answered NG, yet made) until the stores;
+    // memory to VFO is refused on 7 only.
+    EXPECT_EQ(ask(client, "080007", 7 + 6, "4E"), garbage + "FEFEE04EFAFD");
     EXPECT_EQ(ask(client, "09", 7 + 6, "4E"), garbage + "FEFEE04EFBFD");
     EXPECT_EQ(ask(client, "0A", 7 + 6, "4E"), garbage + "FEFEE04EFAFD");
-    EXPECT_EQ(ask(client, "080008", 7 + 6, "4E"), garbage + "FEFEE04EFBFD");
+    EXPECT_EQ(ask(client, "080008", 7 + 6, "4E"), garbage + "FEFEE04EFAFD");
     EXPECT_EQ(ask(client, "09", 7 + 6, "4E"), garbage + "FEFEE04EFBFD");
     EXPECT_EQ(ask(client, "0A", 7 + 6, "4E"), garbage + "FEFEE04EFBFD");
     // Transceive: a change of frequency is broadcast after the answer.

@@ -87,7 +87,7 @@ TEST(PtyRadio, ProgramStyleExchanges)
         std::string answer;
     };
     const Row rows[] = {{"08", OK},
-                        {"080012", OK},
+                        {"080012", NG}, // blank: NG, selected all the same
                         {"0700", OK},
                         {"03", "FEFEE058030050191400FD"},
                         {"0C", "FEFEE0580C006000FD"},
@@ -227,7 +227,7 @@ TEST(PtyRadio, HangUpInTheMiddleOfAnExchange)
     {
         PtyClient client(o.linkPath);
         EXPECT_EQ(ask(client, "08", 6), "FEFE58E008FD" + OK);
-        EXPECT_EQ(ask(client, "080012", 6), "FEFE58E0080012FD" + OK);
+        EXPECT_EQ(ask(client, "080012", 6), "FEFE58E0080012FD" + NG); // blank
         client.write(frame("09"));
         EXPECT_TRUE(client.hungUp()) << "the line goes instead of the answer";
     }
@@ -269,7 +269,7 @@ TEST(PtyRadio, MemoryWriteCallback)
     std::atomic<int> writes{0};
     radio.setMemoryWriteCallback([&] { ++writes; });
     PtyClient client(radio.slavePath());
-    EXPECT_EQ(ask(client, "080033", 6), "FEFE58E0080033FD" + OK);
+    EXPECT_EQ(ask(client, "080033", 6), "FEFE58E0080033FD" + NG) << "blank, selected all the same";
     EXPECT_EQ(writes.load(), 0);
     EXPECT_EQ(ask(client, "09", 6), "FEFE58E009FD" + OK);
     EXPECT_TRUE(eventually([&] { return writes.load() == 1; }));

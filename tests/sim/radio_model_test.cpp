@@ -47,6 +47,8 @@ TEST(RadioModel, CommandTable)
         {"080100", OK},
         {"080107", OK},
         {"0812", OK},     // one byte: memories below 100
+        {"080013", NG},   // blank: selected all the same
+        {"03", NG},       // memory mode on a blank memory: nothing to read
         {"080000", NG},   // no memory 0
         {"080108", NG},   // past C2
         {"080200", NG},   // hundreds digit 2
@@ -82,7 +84,8 @@ TEST(RadioModel, CommandTable)
         {"02", NG},
     };
     RadioModel radio;
-    radio.setMemory(5, memoryOf(145'500'000, 145'500'000));
+    for (int n : {1, 5, 12, 99, 100, 107})
+        radio.setMemory(n, memoryOf(145'500'000, 145'500'000));
     for (const auto& row : rows) {
         EXPECT_EQ(ask(radio, row.body), row.reply) << row.body;
     }
@@ -150,7 +153,8 @@ TEST(RadioModel, MemoryWriteStoresCurrentAndOtherVfo)
     RadioModel radio;
     radio.setVfo(Vfo::A, {145'500'000, kModeFm, kFilterNormal});
     radio.setVfo(Vfo::B, {144'900'000, kModeFm, kFilterNarrow});
-    ASSERT_EQ(ask(radio, "080012"), OK);
+    ASSERT_EQ(ask(radio, "080012"), NG) << "a blank memory answers NG";
+    EXPECT_EQ(radio.selectedMemory(), 12) << "and is selected all the same";
     EXPECT_FALSE(radio.memoryMode()) << "selecting a memory in VFO mode stays in VFO mode";
     ASSERT_EQ(ask(radio, "0F12"), OK);
     ASSERT_EQ(ask(radio, "09"), OK);
@@ -183,7 +187,7 @@ TEST(RadioModel, MemoryModeWorksOnACopy)
     EXPECT_EQ(radio.memory(3)->receive.hz, 443'000'000u);
 
     // Selecting another memory in memory mode recalls it; a blank one shows nothing.
-    ASSERT_EQ(ask(radio, "080004"), OK);
+    ASSERT_EQ(ask(radio, "080004"), NG);
     EXPECT_EQ(ask(radio, "03"), NG);
     EXPECT_EQ(ask(radio, "04"), NG);
     EXPECT_EQ(ask(radio, "050000504501"), NG);
@@ -212,7 +216,7 @@ TEST(RadioModel, MemoryToVfo)
     EXPECT_EQ(radio.offsetHz(), 600'000u);
     EXPECT_FALSE(radio.memoryMode());
 
-    ASSERT_EQ(ask(radio, "080021"), OK);
+    ASSERT_EQ(ask(radio, "080021"), NG);
     EXPECT_EQ(ask(radio, "0A"), NG) << "a blank memory cannot go to the VFO";
     EXPECT_EQ(radio.vfo(Vfo::B), m.receive) << "and the VFOs stay as they were";
 }
@@ -272,6 +276,11 @@ TEST(RadioModel, Refusals)
     radio.clearRefusals();
     ASSERT_EQ(ask(radio, "080007"), OK);
     EXPECT_EQ(ask(radio, "0A"), OK);
+
+    // A refused selection is still carried out, as the radio's own NG to a selection is.
+    radio.addRefusal({fromHex("0800"), 0, 1});
+    EXPECT_EQ(ask(radio, "080008"), NG);
+    EXPECT_EQ(radio.selectedMemory(), 8);
 }
 
 TEST(RadioModel, TransceiveBroadcastsChanges)

@@ -3,7 +3,8 @@
 // and exactly reproducible from a seed. Each exchange (one frame written) gets a fault with the
 // chosen probability:
 //   Silent     the radio is off for this frame: the echo only, nothing carried out
-//   Refuse     the radio answers NG and does nothing
+//   Refuse     the radio answers NG and does nothing; a memory selection (08 hh ll) is still
+//              made, since that is what the radio's NG to a selection means
 //   Late       the radio carries the command out, but its answer arrives only while the next
 //              exchange waits (after that exchange has emptied the buffers)
 //   Noise      line noise before the answer; the answer itself is intact
@@ -108,6 +109,8 @@ public:
         case Fault::Silent:
             break;
         case Fault::Refuse:
+            if (isMemorySelection(bytes))
+                execute(bytes, r);
             m_queue += ng();
             r.refused = true;
             break;
@@ -148,6 +151,11 @@ private:
             r.storedInto = selected;
         r.refused = answer.find(ng()) != std::string::npos;
         return answer;
+    }
+
+    static bool isMemorySelection(const std::string& bytes)
+    {
+        return bytes.size() > 6 && static_cast<unsigned char>(bytes[4]) == 0x08;
     }
 
     std::string ng() const

@@ -7,7 +7,10 @@
 //  - it ends: by itself, by the silent abort after a missing answer, or with a message box;
 //  - the radio stored only into memories the operation meant to write (a reading stores only the
 //    memory it reads, twice, and never changes its frequencies, modes or offset; a write stores
-//    only the memories of its ticked rows);
+//    only the memories of its ticked rows). An NG to a memory selection (a blank memory's
+//    answer, or one at random) still selects: the operation goes on with that memory. When the
+//    radio refused to go back to memory mode before a reading's last store, that store saves the
+//    VFOs, which hold the memory's own two settings, possibly in exchanged order;
 //  - every failed exchange is in the error list as three lines: the command, then "No return
 //    from Radio!! ..." or "Incorrect return from Radio!! - Expected ... but got ... Command
 //    failed.", then an empty line; and nothing else is;
@@ -419,6 +422,25 @@ protected:
                 EXPECT_EQ(*r.storedInto, target(r.unit))
                     << "a memory the program did not mean to write; frame " << r.frame;
             }
+        // A reading whose exchange 14 (back to memory mode) was refused and that still stored
+        // afterwards: that store saved the VFOs.
+        auto storedOutsideMemoryMode = [&](int memory) {
+            for (int u = 1; u <= units; ++u) {
+                if (!reading || target(u) != memory)
+                    continue;
+                int index = 0;
+                bool refused14 = false;
+                for (const auto& r : records) {
+                    if (r.unit != u)
+                        continue;
+                    if (++index == 14)
+                        refused14 = r.refused;
+                    if (index > 14 && refused14 && r.storedInto)
+                        return true;
+                }
+            }
+            return false;
+        };
         std::set<int> targets;
         for (int u = 1; u <= units; ++u)
             targets.insert(target(u));
@@ -429,17 +451,47 @@ protected:
                 // Reading stores a memory as it found it, apart from split and duplex.
                 EXPECT_EQ(after[n].has_value(), before[n].has_value()) << "memory " << n;
                 if (after[n] && before[n]) {
-                    EXPECT_EQ(after[n]->receive, before[n]->receive) << "memory " << n;
-                    EXPECT_EQ(after[n]->transmit, before[n]->transmit) << "memory " << n;
-                    EXPECT_EQ(after[n]->offsetHz, before[n]->offsetHz) << "memory " << n;
+                    const sim::Memory& a = *after[n];
+                    const sim::Memory& b = *before[n];
+                    const bool sides = a.receive == b.receive && a.transmit == b.transmit;
+                    const bool exchanged = a.receive == b.transmit && a.transmit == b.receive;
+                    EXPECT_TRUE(sides || (exchanged && storedOutsideMemoryMode(n)))
+                        << "memory " << n << " was\n"
+                        << describe(before[n]) << "is\n"
+                        << describe(after[n]);
+                    EXPECT_EQ(a.offsetHz, b.offsetHz) << "memory " << n;
                 }
             }
         }
 
-        // Rows.
+        // A reading that stored its memory with split on switches split off and stores it again,
+        // whatever else was refused, unless memory to VFO, that split off or that store was.
+        for (int u = 1; reading && u <= units; ++u) {
+            if (u == units && outcome == Outcome::Aborted)
+                break;
+            bool splitOn = false, splitOnStored = false, excused = false;
+            for (const auto& r : records) {
+                if (r.unit != u)
+                    continue;
+                if (r.frame == "FEFE58E00F01FD")
+                    splitOn = !r.refused;
+                if (r.frame == "FEFE58E009FD" && splitOn && !splitOnStored)
+                    splitOnStored = r.storedInto.has_value();
+                else if (splitOnStored && r.refused &&
+                         (r.frame == "FEFE58E00AFD" || r.frame == "FEFE58E00F00FD" ||
+                          r.frame == "FEFE58E009FD"))
+                    excused = true;
+            }
+            const int n = target(u);
+            if (splitOnStored && !excused && after[n]) {
+                EXPECT_FALSE(after[n]->split) << "memory " << n << " left with split on";
+            }
+        }
+
+        // Rows. An NG to the memory selection is no failure: the radio selected it anyway.
         auto unitRefused = [&](int unit) {
             for (const auto& r : records)
-                if (r.unit == unit && r.refused)
+                if (r.unit == unit && r.refused && !isSelectMemory(r.frame))
                     return true;
             return false;
         };
@@ -472,7 +524,8 @@ protected:
                 for (const auto& r : records)
                     if (r.unit == k) {
                         ++exchangesOfRow;
-                        clean = clean && (r.fault == Fault::None || r.fault == Fault::Noise);
+                        clean = clean && (r.fault == Fault::None || r.fault == Fault::Noise ||
+                                          (r.fault == Fault::Refuse && isSelectMemory(r.frame)));
                     }
                 if (!clean || exchangesOfRow != 24)
                     continue;
