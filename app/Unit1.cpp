@@ -1032,9 +1032,7 @@ void TForm1::ExportChirpCsv1Click()
 
 void TForm1::ImportChirpCsv1Click()
 {
-    if (refusedWhileBusy())
-        return;
-    guard([&] { importChirpCsv(m_channels, *this); });
+    unlessBusy([&] { importChirpCsv(m_channels, *this); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -162,11 +162,18 @@ template <class F> bool radioOperation(Radio& radio, std::FILE* err, F&& body)
     return false;
 }
 
-int outcome(const Radio& radio)
+// `blankIsResult`: a read, where a memory that refuses its copy to the VFO is a blank memory
+// and shows as a blank row; anywhere else every refusal counts.
+int outcome(const Radio& radio, bool blankIsResult = false)
 {
     if (interrupted())
         return kExitInterrupted;
-    return radio.ui.failed() ? kExitRadio : kExitOk;
+    if (radio.ui.unanswered())
+        return kExitRadio;
+    for (const std::string& label : radio.ui.refusedAt())
+        if (!blankIsResult || !radio.ui.blankAt().contains(label))
+            return kExitRadio;
+    return kExitOk;
 }
 
 int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
@@ -191,7 +198,7 @@ int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
     else if (interrupted())
         std::fprintf(err, "Stopped: the file holds memories %d to %d\n", o.first,
                      o.first + static_cast<int>(radio.list.size()) - 1);
-    return outcome(radio);
+    return outcome(radio, true);
 }
 
 int runWrite(const Options& o, Radio& radio, std::FILE* err)
@@ -439,8 +446,8 @@ Progress goes to standard error: a bar on a terminal, a line per memory otherwis
 error lines of failed exchanges. Ctrl-C stops a read or write at the next memory, like
 "STOP Reading Memory"; a read then writes the memories it has.
 
-Exit status: 0 everything worked; 1 the radio refused or failed an exchange; 2 bad usage,
-a bad file or a port that cannot be opened; 130 stopped by Ctrl-C.
+Exit status: 0 everything worked (blank memories included); 1 the radio refused or failed an
+exchange; 2 bad usage, a bad file or a port that cannot be opened; 130 stopped by Ctrl-C.
 )";
 }
 

@@ -75,6 +75,7 @@ TEST_F(ExchangePty, RefusedReplyIsLoggedAndTheOperationGoesOn)
 
 TEST_F(ExchangePty, AnyAnswerTakesTheRefusal)
 {
+    line.radio.withModel([](sim::RadioModel& m) { m.setMemory(12, sim::Memory{}); }); // a blank one says NG
     line.radio.refuse({fromHex("080012"), 0, 1});
     EXPECT_EQ(exchange("FEFE58E0080012FD", "FEFEE058"), "FA");
     EXPECT_EQ(exchange("FEFE58E0080012FD", "FEFEE058"), "FB");
@@ -132,6 +133,7 @@ TEST_F(ExchangePty, WithTheRealDelay)
     state.civdelay = 45;
     line.radio.setDelayMs(5);
     line.radio.tune(145'500'000);
+    line.radio.withModel([](sim::RadioModel& m) { m.setMemory(99, sim::Memory{}); });
     EXPECT_EQ(exchange("FEFE58E003FD", "FEFEE05803"), "0000504501");
     EXPECT_EQ(exchange("FEFE58E0080099FD", "FEFEE058"), "FB");
 }

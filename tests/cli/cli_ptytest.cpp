@@ -195,6 +195,24 @@ TEST_F(CliPty, ExitCodesForASilentRadioAMissingPortAndABadFile)
     EXPECT_EQ(frames().size(), 1u);
 }
 
+// A blank memory answers its selection and its copy to the VFO NG: a read gives a blank row and
+// a write fills it, and neither is a failure; any other refusal still is.
+TEST_F(CliPty, BlankMemoriesAreNoFailureOtherRefusalsAre)
+{
+    startRadio(kMemories, {"--refuse", "04@5"});
+    Result read = cli({"read", "--first", "6", "--last", "6", "-o", dir.file("six.txt")});
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(slurp(dir.file("six.txt")), "false,Mem 6, , , , , , , \r\n");
+
+    std::ofstream(dir.file("six.txt"))
+        << "true,Mem 6,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n";
+    Result write = cli({"write", dir.file("six.txt")});
+    EXPECT_EQ(write.status, 0) << write.err;
+
+    Result refused = cli({"read", "--first", "5", "--last", "5"});
+    EXPECT_EQ(refused.status, 1) << refused.err;
+}
+
 TEST_F(CliPty, CtrlCStopsAtTheNextMemory)
 {
     startRadio(kMemories);
