@@ -265,16 +265,6 @@ TEST_F(ThreadTest, WindowSyncPostsAfterCloseAreDropped)
     EXPECT_EQ(calls, 0);
 }
 
-TEST_F(ThreadTest, HangUpWhileIdleClosesThePort)
-{
-    open();
-    fake->hangUp();
-    ASSERT_TRUE(serviceUntil([&] { return !port.Connected(); }));
-    EXPECT_EQ(port.EventThread(), nullptr);
-    EXPECT_EQ(fake->openDevices(), 0);
-    EXPECT_NO_THROW(port.Close());
-}
-
 TEST_F(ThreadTest, HangUpSeenByAnOperationClosesAtOnceAndTheLateNoticeLeavesTheNextDevice)
 {
     open();
