@@ -764,8 +764,8 @@ TEST_F(E2e, RadioLostAndBackOnTheSameLink)
     EXPECT_EQ(std::vector<std::string>(again.begin(), again.begin() + 32), expected);
     shot("read-again");
 
-    // The radio's program ends while the window is idle: nothing shows, the port is let go, and
-    // the next command says plainly that the device is not there.
+    // The radio's program ends while the window is idle: the port is let go, so the next command
+    // opens it as always and says plainly that the device is not there.
     m_radio->stop();
     ASSERT_FALSE(fs::exists(fs::symlink_status(link)));
     clickControl(Memoryread);
