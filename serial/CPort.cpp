@@ -427,12 +427,7 @@ TCustomComPort::~TCustomComPort()
         Close();
     } catch (...) {
         // Close could not abort the transfers; end everything regardless.
-        stopEventThread();
-        if (FWindow)
-            FWindow->port = nullptr;
-        FWindow.reset();
-        closeDevice();
-        FConnected = false;
+        letGo();
     }
     FReadAsyncPtr.reset();
     FWriteAsyncPtr.reset();
@@ -458,9 +453,12 @@ void TCustomComPort::RemoveFreeNotification(const void* key)
     std::erase_if(m_freeNotify, [key](const auto& listener) { return listener.first == key; });
 }
 
-void TCustomComPort::raise(int code, int err) const
+void TCustomComPort::raise(int code, int err)
 {
-    throw EComPort(code, err, FPort);
+    std::string reason = FHandle ? FHandle->lostReason() : std::string();
+    if (!reason.empty())
+        closeLostDevice();
+    throw EComPort(code, err, FPort, std::move(reason));
 }
 
 template <typename F> void TCustomComPort::forLinks(F&& f)
@@ -528,8 +526,11 @@ void TCustomComPort::Open()
     FHandle = std::move(device);
     FConnected = true;
     try {
+        FOpening = true;
         ApplySettings();
+        FOpening = false;
     } catch (...) {
+        FOpening = false;
         closeDevice();
         FConnected = false;
         throw;
@@ -637,6 +638,31 @@ void TCustomComPort::closeDevice()
         return;
     std::shared_ptr<ComDevice> device = std::move(FHandle);
     device->close();
+}
+
+void TCustomComPort::letGo()
+{
+    stopEventThread();
+    if (FWindow) {
+        FWindow->port = nullptr;
+        FWindow.reset();
+    }
+    closeDevice();
+    FConnected = false;
+}
+
+// Nothing will ever work on a device that hung up: close the port, so that the next Open looks
+// the device up again by its name (a re-plugged adapter, a restarted radio). Open and Close
+// under way finish the job themselves; the event thread leaves it to the main thread.
+void TCustomComPort::closeLostDevice()
+{
+    if (!FConnected || FOpening || FClosing || !mainthread::IsMainThread())
+        return;
+    try {
+        Close();
+    } catch (...) {
+        letGo(); // the caller's error says more than this one
+    }
 }
 
 void TCustomComPort::BeginUpdate()
@@ -1382,6 +1408,7 @@ void TComThread::execute(std::shared_ptr<State> st)
     if (st->priority != tpNormal)
         st->backend->setThreadPriority(st->priority);
     bool closingSteps = true;
+    bool stopped = false;
     for (;;) {
         std::uint32_t mask = 0;
         int err = 0;
@@ -1389,8 +1416,10 @@ void TComThread::execute(std::shared_ptr<State> st)
         ++st->waits;
         if (r == ComWaitResult::TimedOut)
             continue;
-        if (r != ComWaitResult::Events)
-            break; // stopped, or the wait failed (hang-up)
+        if (r != ComWaitResult::Events) {
+            stopped = r == ComWaitResult::Stopped; // else the wait failed (hang-up)
+            break;
+        }
         TComEvents events = MaskToEvents(mask);
         st->FEvents = events.Bits();
         if (events.Empty())
@@ -1404,8 +1433,21 @@ void TComThread::execute(std::shared_ptr<State> st)
         st->device->setCommMask(0);
         st->device->purge(PURGE_RXCLEAR | PURGE_TXCLEAR);
     }
+    // Posted, not waited for: the close waits for this thread to end.
+    if (!stopped && !st->device->lostReason().empty())
+        mainthread::Post([weak = std::weak_ptr<State>(st)] { deviceLost(weak); });
     st->finished = true;
     mainthread::Notify();
+}
+
+void TComThread::deviceLost(const std::weak_ptr<State>& weak)
+{
+    // The state outlives this thread only while the port still holds it: once the port has
+    // stopped the thread (closed, reopened on a new device, destroyed) there is nothing to do,
+    // and a port that let go of it from inside a handling has cleared FComPort.
+    std::shared_ptr<State> st = weak.lock();
+    if (st && st->FComPort)
+        st->FComPort->closeLostDevice();
 }
 
 bool TComThread::dispatch(State& st, TComEvents events)

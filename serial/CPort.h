@@ -18,7 +18,12 @@
 //
 // Timeouts. Under the default Timeouts a read returns at once with what is queued; a write ends
 // when everything is written or WriteTotalConstant + WriteTotalMultiplier x length ms have
-// passed. A device that disappears makes the next read or write fail and ends the event thread.
+// passed.
+//
+// A device that hangs up (unplugged, switched off, reset) is closed by the port itself: the
+// event thread notices first and has the main thread close the port; an operation that fails
+// on it before that closes the port at once and raises its error with the reason as Detail.
+// Either way Connected is False afterwards, so the next Open finds the device again by its name.
 //
 // Errors are EComPort (codes below), except "Cannot assign a %s to a %s" (EConvertError).
 
@@ -460,9 +465,12 @@ private:
 
     bool canApply() const;
     void closeDevice();
+    void closeLostDevice();
+    void letGo(); // stops and closes everything without notifications or errors
     void stopEventThread();
     void receiveHandling();
-    [[noreturn]] void raise(int code, int err) const;
+    // Raises `code` for a failed device operation; a device that hung up is closed first.
+    [[noreturn]] void raise(int code, int err);
     int startRead(TCPortAsync& rec, int Count);
     int startWrite(TCPortAsync& rec, const void* Buffer, int Count, bool async);
     int finishTransfer(TCPortAsync& rec);
@@ -476,6 +484,7 @@ private:
     // not touch the port after that.
     std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);
     bool FLoading = false;
+    bool FOpening = false;
     bool FClosing = false;
 
     bool FInputCountNotSupported = false;
@@ -522,7 +531,9 @@ public:
 
 // The event thread of an open port: waits for line events and dispatches them by SyncMethod.
 // Made by Open, stopped by Close. It ends by itself when the wait fails (the device hung up) or
-// a handler raised an error; then no more events arrive until the port is reopened.
+// a handler raised an error; then no more events arrive until the port is reopened. When the
+// device hung up it also posts the port's close to the main thread (it cannot close the port
+// itself: Close waits for it, and port state belongs to the main thread).
 class TComThread
 {
 public:
@@ -545,6 +556,7 @@ private:
     struct State;
     static void execute(std::shared_ptr<State> st);
     static bool dispatch(State& st, TComEvents events);
+    static void deviceLost(const std::weak_ptr<State>& weak); // main thread
     // Close called from inside one of this thread's handlings: it cannot wait for the thread,
     // so the thread is told to stop and left to end by itself (it keeps the device open until
     // then).

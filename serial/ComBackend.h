@@ -5,8 +5,8 @@
 // a recording fake (tests/support/FakeComBackend.h) to check exactly what reaches the device.
 //
 // Threads: the main thread calls everything; while the port is open the event thread calls
-// setCommMask, waitCommEvent, clearCommError, getModemStatus, read and purge beside it, so a
-// device must allow those calls to run concurrently with the main thread's.
+// setCommMask, waitCommEvent, clearCommError, getModemStatus, read, purge and lostReason beside
+// it, so a device must allow those calls to run concurrently with the main thread's.
 //
 // Errors: every operation returns 0 on success or the system's error number (errno on POSIX).
 
@@ -118,6 +118,11 @@ public:
     virtual int close() = 0;
     // The system handle (a file descriptor on POSIX), -1 when closed.
     virtual std::intptr_t nativeHandle() const = 0;
+    // Why the device is gone for good, as a sentence for the user ("lost /dev/ttyUSB0: the
+    // device hung up ..."); empty while it works or once closed. A device that hung up (USB
+    // adapter pulled, radio switched off or reset, pty master closed) only fails from then on;
+    // whatever comes back under its name is a new device that must be opened anew.
+    virtual std::string lostReason() = 0;
 };
 
 // Why an open failed: the system error and a sentence for the user ("cannot open /dev/ttyUSB0:

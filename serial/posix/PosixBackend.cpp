@@ -608,6 +608,19 @@ public:
         return m_closed ? -1 : m_fd;
     }
 
+    std::string lostReason() override
+    {
+        Use use(*this);
+        if (!use)
+            return {};
+        // A terminal that hung up stays hung up and reports POLLHUP to every poll; a working
+        // line never does (CLOCAL is always set, so losing carrier does not hang it up).
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP))
+            return LostDeviceDetail(m_path);
+        return {};
+    }
+
 private:
     enum : std::uint32_t { kPort, kClosing, kTxWake, kStop };
 
@@ -761,8 +774,11 @@ std::shared_ptr<ComDevice> PosixBackend::open(const std::string& port, bool, Com
         ::close(fd);
         return fail(err, std::move(detail));
     };
-    if (!::isatty(fd))
-        return failClose(ENOTTY, NotATerminalDetail(path, "a device that is not a terminal"));
+    if (!::isatty(fd)) {
+        // ENOTTY for a device that is no terminal; EIO for a port without hardware behind it.
+        int err = errno ? errno : ENOTTY;
+        return failClose(err, OpenErrorDetail(path, err));
+    }
     // The lock comes first: two programs that both lock can never share the port. TIOCEXCL then
     // keeps out programs that do not lock; it does not bind root, the lock does. Between open()
     // and TIOCEXCL another program may still open the device, but its own lock then fails.

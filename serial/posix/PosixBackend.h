@@ -16,7 +16,8 @@
 // Each arrival of bytes reports EV_RXCHAR once; bytes left in the queue do not report again (the
 // device keeps count of what it reported and what was read since, because a terminal may wake
 // a waiter more than once per arrival, and every wake-up shows the queue as readable). A
-// hang-up (pty master closed, USB adapter pulled) fails the wait with EIO and never spins.
+// hang-up (pty master closed, USB adapter pulled) fails the wait with EIO and never spins; from
+// then on the device reports itself lost (a hung-up terminal polls POLLHUP for good).
 // Break, line errors and modem-line changes are noticed through the driver's counters
 // (TIOCGICOUNT) when the wait wakes up for another reason; Linux offers no way to wait for them
 // alongside the descriptor. EV_RXFLAG (event character) is never reported: seeing the character

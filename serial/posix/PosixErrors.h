@@ -6,10 +6,14 @@
 
 namespace memvane::posix {
 
-// "cannot open /dev/ttyUSB0: Permission denied; ..." for an open that failed with `err`.
+// "cannot open /dev/ttyUSB0: Permission denied; ..." for an open that failed with `err`,
+// including the checks right after open() (ENOTTY: no terminal; EIO: no hardware behind it).
 std::string OpenErrorDetail(const std::string& path, int err);
 
 // "cannot open /tmp/x: not a serial port (a regular file)" for a name that is no terminal.
 std::string NotATerminalDetail(const std::string& path, const std::string& what);
+
+// "lost /dev/ttyUSB0: the device hung up (...)" for an open device that went away.
+std::string LostDeviceDetail(const std::string& path);
 
 } // namespace memvane::posix

@@ -7,6 +7,7 @@
 #include "tests/channels/Sequences.h"
 #include "tests/civ/PtyLine.h"
 #include "tests/support/FakeUi.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,8 @@ ChannelRow row(bool write, const std::string& label, const std::string& a, const
 
 struct RadioPty : ::testing::Test
 {
-    PtyLine line;
+    TempDir dir;
+    PtyLine line{2, dir.file("radio")};
     ProgramState state;
     FakeUi ui;
     ChannelList list;
@@ -144,6 +146,37 @@ TEST_F(RadioPty, WriteThenRereadWithSpecialLocations)
               row(true, "Mem 100", "0433.000000", "0434.600000", "FM", "Narrow", "Duplex +"));
     EXPECT_EQ(list.row(106),
               row(true, "Mem 107", "0007.050000", "0007.050000", "LSB", "Wide", "Duplex Off"));
+}
+
+TEST_F(RadioPty, LostLineClosesThePortAndTheSameLinkWorksAgain)
+{
+    fill(1, 2);
+    EXPECT_EQ(readChannel(ctx, 1, false).rx, "0145.012500");
+
+    // The radio drops its pty at the third frame, before answering it. The wait is long enough
+    // for the radio to have done so by the time the exchange reads.
+    state.civdelay = 200;
+    line.radio.hangUpAfter(3);
+    try {
+        readChannel(ctx, 2, false);
+        FAIL() << "a read cannot go on after the line hung up";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.message(), "COM Port Error: ReadFile function failed on " + dir.file("radio"));
+        EXPECT_EQ(e.Detail(), "lost " + dir.file("radio") +
+                                  ": the device hung up (unplugged, switched off or reset)");
+    }
+    EXPECT_FALSE(line.port.Connected());
+    EXPECT_EQ(line.port.EventThread(), nullptr);
+
+    // Back on the same link: the next command simply works, with the settings as they were.
+    state.civdelay = 30;
+    line.radio.reopen();
+    line.radio.clearFrameLog();
+    EXPECT_EQ(readChannel(ctx, 2, false).rx, "0145.025000");
+    EXPECT_EQ(line.radio.frameLog(), readFrames("0002"));
+    EXPECT_EQ(line.port.Port(), dir.file("radio"));
+    EXPECT_EQ(line.port.BaudRate(), br19200);
+    EXPECT_TRUE(ui.errorLines.empty());
 }
 
 TEST_F(RadioPty, GoToChan)

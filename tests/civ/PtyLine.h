@@ -1,7 +1,8 @@
 #pragma once
 // The program's serial component on the simulated radio's pseudo-terminal, for the pty tests:
 // TComPort opened at 19200 baud on the radio's slave side, and the exchange's ComPortIo over it.
-// The radio answers after `radioDelayMs`; tests pick civdelay themselves.
+// The radio answers after `radioDelayMs`; tests pick civdelay themselves. With `link` the port
+// opens the radio through that symbolic link, which follows the radio to a new pty.
 
 #include "civ/ComPortIo.h"
 #include "serial/CPort.h"
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
 
 namespace memvane::test {
@@ -17,7 +19,8 @@ namespace memvane::test {
 class PtyLine
 {
 public:
-    explicit PtyLine(int radioDelayMs = 2) : radio(options(radioDelayMs))
+    explicit PtyLine(int radioDelayMs = 2, std::string link = {})
+        : radio(options(radioDelayMs, std::move(link)))
     {
         port.SetPort(radio.portPath());
         port.SetBaudRate(br19200);
@@ -43,10 +46,11 @@ public:
     ComPortIo io{port};
 
 private:
-    static sim::PtyRadioOptions options(int delayMs)
+    static sim::PtyRadioOptions options(int delayMs, std::string link)
     {
         sim::PtyRadioOptions o;
         o.delayMs = delayMs;
+        o.linkPath = std::move(link);
         return o;
     }
 };

@@ -511,6 +511,39 @@ protected:
         clickEditPanel(change);
     }
 
+    // The program's message box (title "Memvane"): its text as the user can copy it (a click
+    // into the text, select all, copy), after a screenshot; the box is then closed with its OK
+    // button (Return).
+    std::string answerMessage(const std::string& step)
+    {
+        unsigned long box = m_desktop->findWindow("^Memvane$", 60s);
+        if (box == 0)
+            return "(no message box)";
+        shot(step);
+        m_view->clearClipboard();
+        m_desktop->click(box, 100, 18); // the first line of the text, right of the icon
+        m_desktop->key(box, "ctrl+a");
+        m_desktop->key(box, "ctrl+c");
+        std::string text = m_view->clipboardText(20s).value_or("(nothing copied)");
+        m_desktop->key(box, "Return");
+        if (!waitUntil([&] { return !m_desktop->windowExists(box); }, 30s))
+            ADD_FAILURE() << "the message box stayed open";
+        note("message: " + text);
+        return text;
+    }
+
+    // Reads until `channels` memories are in, then STOP; the frames it sent from `from` on.
+    std::vector<std::string> readSomeChannels(size_t from, size_t channels)
+    {
+        clickControl(Memoryread);
+        waitUntil([&] { return frames().size() >= from + channels * kFramesPerRead; }, 120s);
+        clickControl(STOPReading);
+        waitForQuietLog(from + channels * kFramesPerRead, 2s, 120s);
+        std::vector<std::string> log = frames();
+        return std::vector<std::string>(log.begin() + static_cast<long>(std::min(from, log.size())),
+                                        log.end());
+    }
+
     // The menu bar item's centre; checks that the bar shows all its items.
     std::pair<Span, int> errorsItem()
     {
@@ -868,6 +901,55 @@ TEST_F(E2e, CommaDecimalLocale)
     EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(from), log.end()), expected)
         << written << " frames";
     shot("written");
+
+    ASSERT_NO_FATAL_FAILURE(closeProgram());
+    expectSettingsWritten();
+}
+
+TEST_F(E2e, RadioLostAndBackOnTheSameLink)
+{
+    // The radio's line dies in the middle of the 40th command (memory 3) and its link then
+    // points at a new pseudo-terminal, as a re-plugged USB cable comes back under its
+    // /dev/serial/by-id/ name.
+    ASSERT_NO_FATAL_FAILURE(startRadio({"--hangup-after", "40"}));
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    const std::string link = file("radio");
+    note("Read Radio Memory");
+    clickControl(Memoryread);
+    std::string text = answerMessage("port-lost");
+    EXPECT_NE(text.find("COM Port Error: ReadFile function failed on " + link), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("lost " + link + ": the device hung up (unplugged, switched off or reset)"),
+              std::string::npos)
+        << text;
+    ASSERT_EQ(frames().size(), 40u);
+
+    // The next reading opens the port by its name again and simply works.
+    std::vector<std::string> expected;
+    for (int m = 1; m <= 2; ++m)
+        test::append(expected, test::readFrames(mem4(m)));
+    std::vector<std::string> again = readSomeChannels(40, 2);
+    ASSERT_GE(again.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(again.begin(), again.begin() + 32), expected);
+    shot("read-again");
+
+    // The radio's program ends while the window is idle: the port is let go, so the next command
+    // opens it as always and says plainly that the device is not there.
+    m_radio->stop();
+    ASSERT_FALSE(fs::exists(fs::symlink_status(link)));
+    clickControl(Memoryread);
+    text = answerMessage("radio-gone");
+    EXPECT_NE(text.find("COM Port Error: Unable to open com port on " + link), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("cannot open " + link + ": No such file or directory"), std::string::npos)
+        << text;
+
+    // The radio is back on the same link: reading works without touching "Comm Port Select".
+    ASSERT_NO_FATAL_FAILURE(startRadio());
+    std::vector<std::string> back = readSomeChannels(0, 2);
+    ASSERT_GE(back.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(back.begin(), back.begin() + 32), expected);
+    shot("radio-back");
 
     ASSERT_NO_FATAL_FAILURE(closeProgram());
     expectSettingsWritten();

@@ -47,7 +47,14 @@ TEST(OpenErrors, SayWhatWhereAndWhy)
     EXPECT_EQ(denied.rfind("cannot open /dev/ttyUSB0: Permission denied", 0), 0u) << denied;
     EXPECT_NE(denied.find("dialout"), std::string::npos);
     EXPECT_NE(OpenErrorDetail("/dev/ttyS0", EBUSY).find("in use"), std::string::npos);
-    EXPECT_EQ(OpenErrorDetail("/dev/ttyS9", ENOENT), "cannot open /dev/ttyS9: no such device");
+    EXPECT_EQ(OpenErrorDetail("/dev/ttyUSB0", ENOENT),
+              "cannot open /dev/ttyUSB0: No such file or directory");
+    EXPECT_EQ(OpenErrorDetail("/dev/ttyS9", ENXIO), "cannot open /dev/ttyS9: no such device");
+    // A legacy port node without a UART opens, then fails its first terminal ioctl.
+    EXPECT_EQ(OpenErrorDetail("/dev/ttyS3", EIO),
+              "cannot open /dev/ttyS3: there is no serial hardware behind it (Input/output error)");
+    EXPECT_EQ(OpenErrorDetail("/dev/null", ENOTTY),
+              "cannot open /dev/null: not a serial port (a device that is not a terminal)");
     EXPECT_EQ(NotATerminalDetail("/tmp/x", "a regular file"),
               "cannot open /tmp/x: not a serial port (a regular file)");
 }

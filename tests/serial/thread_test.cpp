@@ -277,17 +277,31 @@ TEST_F(ThreadTest, WindowSyncPostsAfterCloseAreDropped)
     EXPECT_EQ(calls, 0);
 }
 
-TEST_F(ThreadTest, HangUpEndsTheThreadAndCloseStillWorks)
+TEST_F(ThreadTest, HangUpSeenByAnOperationClosesAtOnceAndTheLateNoticeLeavesTheNextDevice)
 {
     open();
     fake->hangUp();
-    ASSERT_TRUE(serviceUntil([&] { return port.EventThread()->Finished(); }));
-    EXPECT_LE(port.EventThread()->WaitCount(), 2);
-    std::string s;
-    EXPECT_THROW(port.WriteStr("x"), EComPort);
-    EXPECT_NO_THROW(port.Close());
+    // The event thread has ended and left its notice for the main thread, which does not
+    // service it before the write.
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (!port.EventThread()->Finished() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(port.EventThread()->Finished());
+    try {
+        port.WriteStr("x");
+        FAIL() << "a write on a hung-up device cannot succeed";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), 2);
+        EXPECT_EQ(e.Detail(), "lost COM1: hung up");
+    }
     EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.EventThread(), nullptr);
     EXPECT_EQ(fake->openDevices(), 0);
+    open(); // the device is back
+    mainthread::Drain(); // the first thread's notice, posted before it ended
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(fake->openDevices(), 1);
+    EXPECT_EQ(port.WriteStr("x"), 1);
 }
 
 TEST_F(ThreadTest, CloseFromInsideItsOwnHandling)

@@ -77,7 +77,9 @@ private:
 class FakeComBackend::Device : public ComDevice
 {
 public:
-    explicit Device(std::shared_ptr<State> st) : m_st(std::move(st)) {}
+    Device(std::shared_ptr<State> st, std::string port) : m_st(std::move(st)), m_port(std::move(port))
+    {
+    }
     ~Device() override { close(); }
 
     int setupComm(std::uint32_t in, std::uint32_t out) override
@@ -243,6 +245,13 @@ public:
         std::lock_guard lock(m_st->mutex);
         return m_closed ? -1 : 1000;
     }
+    std::string lostReason() override
+    {
+        std::lock_guard lock(m_st->mutex);
+        if (m_closed || !m_st->hungUp)
+            return {};
+        return "lost " + m_port + ": hung up";
+    }
 
 private:
     int logged(const std::string& text, const std::string& op)
@@ -255,6 +264,7 @@ private:
     }
 
     std::shared_ptr<State> m_st;
+    std::string m_port;
     bool m_closed = false;
 };
 
@@ -273,7 +283,7 @@ std::shared_ptr<ComDevice> FakeComBackend::open(const std::string& port, bool, C
     ++m_state->openDevices;
     m_state->hungUp = false;
     m_state->pending = 0;
-    return std::make_shared<Device>(m_state);
+    return std::make_shared<Device>(m_state, port);
 }
 
 std::shared_ptr<ComEvent> FakeComBackend::createEvent()

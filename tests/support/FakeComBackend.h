@@ -47,7 +47,8 @@ public:
     void receive(const std::string& bytes);
     // Reports events without data.
     void raise(std::uint32_t events);
-    // The device disappears: waits fail with EIO, so do reads, writes and queries.
+    // The device disappears: waits fail with EIO, so do reads, writes and queries, and the
+    // device reports itself lost.
     void hangUp();
     std::string queued() const;
     // Blocks until a line-event wait is in progress (at most `ms`); false on timeout.
