@@ -104,13 +104,13 @@ std::string proposedSaveName(std::chrono::system_clock::time_point now)
     return buf;
 }
 
-void saveChannelFile(const ChannelList& list, ProgramState& /*state*/, UiEffects& ui,
+void saveChannelFile(const ChannelList& list, ProgramState& state, UiEffects& ui,
                      std::chrono::system_clock::time_point now)
 {
     ui.setStatus("");
     FileDialogRequest request;
     request.title = kSaveDialogTitle;
-    request.initialDir = currentFolder();
+    request.initialDir = state.userdir.empty() ? currentFolder() : state.userdir;
     request.filter = kSaveDialogFilter;
     request.filterIndex = 1;
     request.defaultExt = kSaveDialogDefaultExt;
