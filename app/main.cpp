@@ -9,6 +9,8 @@
 int main(int argc, char** argv)
 {
     memvane::Application app(argc, argv);
+    // Lets Wayland desktops match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(MEMVANE_APP_ID));
     memvane::TForm1Options options;
     options.buildEpoch = static_cast<std::time_t>(memvane::kBuildEpoch);
     // An installed copy keeps its files in the user's configuration folder, made on first use.
