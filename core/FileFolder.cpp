@@ -2,14 +2,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-
-#ifndef MEMVANE_INSTALL_BINDIR
-#define MEMVANE_INSTALL_BINDIR ""
-#endif
 
 namespace memvane {
 
@@ -35,15 +32,6 @@ std::string homeFolder()
     return {};
 }
 
-bool sameFolder(const std::string& a, const std::string& b)
-{
-    if (a.empty() || b.empty())
-        return false;
-    std::error_code ec;
-    bool same = std::filesystem::equivalent(a, b, ec);
-    return same && !ec;
-}
-
 } // namespace
 
 FileFolder chooseFileFolder(const FileFolderInput& input)
@@ -61,12 +49,14 @@ FileFolder chooseFileFolder(const FileFolderInput& input)
     return {withSlash(base) + "memvane/", true};
 }
 
-FileFolder currentFileFolder(const std::string& exeDir)
+FileFolder currentFileFolder(const std::string& exeDir, const std::string& appId)
 {
     FileFolderInput input;
-    input.exeDir = exeDir;
-    input.exeDirWritable = ::access(exeDir.c_str(), W_OK) == 0;
-    input.installedDir = sameFolder(exeDir, MEMVANE_INSTALL_BINDIR);
+    input.exeDir = withSlash(exeDir);
+    input.exeDirWritable = ::access(input.exeDir.c_str(), W_OK) == 0;
+    std::error_code ec;
+    input.installedDir = std::filesystem::is_regular_file(
+        input.exeDir + "../share/applications/" + appId + ".desktop", ec);
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"))
         input.xdgConfigHome = xdg;
     input.home = homeFolder();

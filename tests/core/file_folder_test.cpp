@@ -32,7 +32,7 @@ TEST(FileFolder, WritableCopiesKeepTheirFilesBesideThemInstalledOnesUseTheUsersC
          true},
         {"XDG relative is ignored", {"/usr/bin/", false, false, "cfg", "/home/ham/"},
          "/home/ham/.config/memvane/", true},
-        {"root at the install folder", {"/usr/bin/", true, true, "", "/root"},
+        {"root, installed layout", {"/usr/bin/", true, true, "", "/root"},
          "/root/.config/memvane/", true},
         {"no home anywhere", {"/usr/bin/", false, false, "", ""}, "/usr/bin/", false},
         {"relative home", {"/usr/bin/", false, false, "cfg", "ham"}, "/usr/bin/", false},
@@ -69,18 +69,25 @@ private:
 };
 } // namespace
 
-TEST(FileFolder, TheRunningProgramReadsItsEnvironmentAndKnowsItsInstallFolder)
+TEST(FileFolder, TheRunningProgramReadsItsEnvironmentAndRecognisesAnInstalledLayout)
 {
     memvane::test::TempDir tmp;
-    ScopedEnv xdg("XDG_CONFIG_HOME", tmp.path().c_str());
-    // The tests' own folder is writable: files stay beside the program.
-    EXPECT_EQ(currentFileFolder(tmp.path().string() + "/").dir, tmp.path().string() + "/");
-    // The folder this build installs to counts as installed even for root, who can write it.
-    if (!std::filesystem::is_directory(MEMVANE_TEST_INSTALL_BINDIR))
-        GTEST_SKIP() << MEMVANE_TEST_INSTALL_BINDIR " does not exist here";
-    FileFolder installed = currentFileFolder(MEMVANE_TEST_INSTALL_BINDIR "/");
-    EXPECT_EQ(installed.dir, tmp.path().string() + "/memvane/");
+    std::filesystem::path prefix = tmp.path() / "usr";
+    std::filesystem::create_directories(prefix / "bin");
+    std::filesystem::create_directories(prefix / "share/applications");
+    std::string config = tmp.path().string() + "/config";
+    ScopedEnv xdg("XDG_CONFIG_HOME", config.c_str());
+    std::string bin = (prefix / "bin").string();
+
+    // A writable folder without the menu entry beside it: files stay beside the program.
+    EXPECT_EQ(currentFileFolder(bin, "org.example.Test").dir, bin + "/");
+    // With it, the copy is installed even where the user (root, or a ~/.local install) may
+    // write.
+    std::fclose(std::fopen((prefix / "share/applications/org.example.Test.desktop").c_str(), "w"));
+    FileFolder installed = currentFileFolder(bin, "org.example.Test");
+    EXPECT_EQ(installed.dir, config + "/memvane/");
     EXPECT_TRUE(installed.userConfig);
+    EXPECT_FALSE(currentFileFolder(bin, "org.example.Other").userConfig);
 }
 
 TEST(FileFolder, EnsureFolderCreatesMissingLevelsPrivateAndKeepsExistingOnes)
