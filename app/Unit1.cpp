@@ -152,14 +152,18 @@ QIcon programIcon()
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(0x1F, 0x4E, 0x79));
+    // The installed icon's drawing (packaging/icons/memvane.svg) at half size: the channel
+    // list, a check box and a memory row per line.
     p.setPen(Qt::NoPen);
-    p.drawRoundedRect(1, 1, 30, 30, 5, 5);
-    p.setPen(QPen(QColor(0xF5, 0xC2, 0x42), 2));
-    for (int i = 0; i < 4; ++i)
-        p.drawLine(7, 8 + i * 5, 25, 8 + i * 5); // memory rows
-    p.setPen(QPen(Qt::white, 2));
-    p.drawLine(7, 8, 7, 23);
+    p.setBrush(QColor(0x1F, 0x4E, 0x79));
+    p.drawRoundedRect(2, 2, 28, 28, 5, 5);
+    const int rowWidths[] = {17, 13, 17, 10};
+    for (int i = 0; i < 4; ++i) {
+        p.setBrush(Qt::white);
+        p.drawRect(5, 6 + i * 5, 3, 3);
+        p.setBrush(QColor(0xF5, 0xC2, 0x42));
+        p.drawRoundedRect(10, 6 + i * 5, rowWidths[i], 3, 1, 1);
+    }
     return QIcon(pm);
 }
 
@@ -587,6 +591,7 @@ void TForm1::deferredInitialisation()
         ComboBox1->setEnabled(false);
         m_state.exedir = m_options.exedir;
         m_state.loaddir = m_state.exedir;
+        m_state.userdir = m_options.userdir;
         selectEntry(ComboBox1, ComboBox1->findText("7.6"));
 
         // Only a regular file counts: a folder, FIFO or device under the name is no settings
@@ -594,7 +599,7 @@ void TForm1::deferredInitialisation()
         std::string settings = m_state.exedir + kSettingsFile;
         if (fileKindOf(settings) == FileKind::Regular)
             ComPort1.LoadSettings(stIniFile, settings); // a failure ends start-up here
-        getFileClick(m_comments, *this);
+        getFileClick(m_comments, *this, m_state.userdir);
         try {
             ComPort1.Open();
         } catch (const std::exception&) {
@@ -979,7 +984,7 @@ void TForm1::OpenCloseEditPanel1Click()
 
 void TForm1::ReReadList1Click()
 {
-    guard([&] { getFileClick(m_comments, *this); });
+    guard([&] { getFileClick(m_comments, *this, m_state.userdir); });
 }
 
 void TForm1::showNames1Click()

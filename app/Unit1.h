@@ -60,6 +60,8 @@ struct TForm1Options
 {
     // The program's folder with its trailing '/'; settingsFolder() when empty.
     std::string exedir;
+    // ProgramState::userdir: set for an installed copy, empty for a copy run from its folder.
+    std::string userdir;
     // Link time of the executable, seconds since 1970 UTC (shown in the title).
     std::time_t buildEpoch = 0;
     // Answers message boxes and file dialogs instead of real ones (tests).

@@ -11,6 +11,7 @@
 #include "core/TextBytes.h"
 #include "files/ChannelFile.h"
 #include "files/ChirpCsv.h"
+#include "core/FileFolder.h"
 #include "core/FileStore.h"
 #include "files/TextFile.h"
 #include "serial/CPort.h"
@@ -116,7 +117,9 @@ struct Radio
         // No line events: no event thread, and nothing handed to a main-thread queue that no
         // event loop would drain.
         port.SetEvents({});
-        std::string settings = settingsFolder() + kSettingsFile;
+        // The window's "ComPort.ini": beside it, or for an installed copy in the user's folder.
+        std::string settings =
+            currentFileFolder(settingsFolder(), MEMVANE_APP_ID).dir + kSettingsFile;
         std::error_code ec;
         if (std::filesystem::is_regular_file(settings, ec))
             port.LoadSettings(stIniFile, settings);

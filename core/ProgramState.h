@@ -21,6 +21,9 @@ struct ProgramState {
     std::string editsplit;       // split/duplex text chosen in the edit panel
     std::string rxfreq, rxmode, rxfilter; // last decoded transceive broadcasts
     std::string loaddir;         // folder "Read from File Name ^" loads from (exedir at start)
+    // An installed copy's folder in the user's configuration (core/FileFolder.h): "names.txt"
+    // is read from it and the save dialog opens in it. Empty: the current working folder.
+    std::string userdir;
 
     // A read or write of the radio is running (it processes events between channels): other
     // commands that would change the list or talk to the radio are not started meanwhile.

@@ -103,13 +103,13 @@ std::string proposedSaveName(std::chrono::system_clock::time_point now)
            FormatInt(local.tm_min, 2);
 }
 
-void saveChannelFile(const ChannelList& list, ProgramState& /*state*/, UiEffects& ui,
+void saveChannelFile(const ChannelList& list, ProgramState& state, UiEffects& ui,
                      std::chrono::system_clock::time_point now)
 {
     ui.setStatus("");
     FileDialogRequest request;
     request.title = kSaveDialogTitle;
-    request.initialDir = dialogFolder();
+    request.initialDir = state.userdir.empty() ? dialogFolder() : state.userdir;
     request.filter = kSaveDialogFilter;
     request.filterIndex = 1;
     request.defaultExt = kSaveDialogDefaultExt;

@@ -35,7 +35,7 @@ inline constexpr const char* kSaveDialogFilter = "Text file|*.txt|Word file|*.do
 inline constexpr const char* kSaveDialogDefaultExt = "txt";
 
 // savetofileClick. Empties Label1, asks for the target in the save dialog (title, current
-// working folder, filter, default extension "txt" that the dialog appends to a name typed
+// working folder or `state.userdir` when set, filter, default extension "txt" that the dialog appends to a name typed
 // without one, proposed name from `now` in local time as "yyyy-MM-dd--hhmm"), hides the edit
 // panel, asks "really overwrite this file?\r\n" + name before replacing an existing file, and
 // writes every row. Cancelling shows "Save file was cancelled"; the overwrite question shows

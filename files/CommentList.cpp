@@ -45,11 +45,11 @@ void CommentList::setEntries(std::vector<CommentEntry> entries)
         m_onChanged();
 }
 
-void getFileClick(CommentList& comments, UiEffects& ui)
+void getFileClick(CommentList& comments, UiEffects& ui, const std::string& folder)
 {
     ui.setStatus("");
     ui.hideEditPanel();
-    comments.load(kCommentFileName);
+    comments.load(folder + kCommentFileName);
 }
 
 std::string getcomment(const CommentList& comments, const std::string& freq)

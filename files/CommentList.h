@@ -1,6 +1,6 @@
 #pragma once
 // The comment list: free-text comments per receive frequency, read from "names.txt" in the
-// process's current working folder (never written) and shown in ListView2. Each line is
+// process's current working folder, or an installed copy's user folder (never written) and shown in ListView2. Each line is
 // "frequency,comment"; frequencies are compared as texts with the channel rows' "Freq VFO B",
 // so only "0145.500000" matches a channel on 145.5 MHz.
 //
@@ -54,8 +54,9 @@ private:
 };
 
 // getFileClick (start-up and "Re Read List"): empties Label1, hides the edit panel and reloads
-// the list from "names.txt" in the current working folder.
-void getFileClick(CommentList& comments, UiEffects& ui);
+// the list from "names.txt" in `folder` (with its trailing '/'), the current working folder
+// when that is empty.
+void getFileClick(CommentList& comments, UiEffects& ui, const std::string& folder = {});
 
 // The comment of the last entry whose frequency text equals `freq` character for character; an
 // empty text when none does. Entries with an empty frequency never match.
