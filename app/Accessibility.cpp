@@ -10,11 +10,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QShortcut>
@@ -70,6 +72,38 @@ void toggleKeyboardMode(QMainWindow* window, QMenuBar* bar)
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier);
     QCoreApplication::sendEvent(bar, &release);
 }
+
+// The bar gives the focus back to where it was when it leaves keyboard mode, unless the focus
+// was in another window by then: an item that opened a dialog leaves the bar holding the
+// window's focus, unlit. When the window is active again, the focus goes back.
+class FocusReturn : public QObject
+{
+public:
+    explicit FocusReturn(QMenuBar* bar) : QObject(bar), m_bar(bar)
+    {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+            if (now == m_bar && old && old->window() == m_bar->window())
+                m_before = old;
+        });
+        bar->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn && !m_bar->activeAction() && m_before &&
+            static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+            QMetaObject::invokeMethod(
+                this, [this] { if (m_bar->hasFocus() && !m_bar->activeAction() && m_before)
+                                   m_before->setFocus(Qt::OtherFocusReason); },
+                Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    QMenuBar* m_bar;
+    QPointer<QWidget> m_before;
+};
 
 void describe(QWidget* widget, const char* name, const char* description)
 {
@@ -165,6 +199,7 @@ void enableMenuBarKeyboard(QMainWindow* window)
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), window);
     QObject::connect(f10, &QShortcut::activated, bar,
                      [window, bar] { toggleKeyboardMode(window, bar); });
+    new FocusReturn(bar);
 }
 
 void setUpAccessibility(TForm1& f)

@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -61,6 +62,26 @@ TEST_F(AccessibilityTest, MenuBarIsWorkedByF10AltArrowsEnterAndEscape)
     key(Qt::Key_F10); // the same key leaves again
     EXPECT_EQ(bar()->activeAction(), nullptr);
     EXPECT_EQ(QApplication::focusWidget(), form->Memo1);
+
+    // An item that opens a dialog: when the window is active again, the focus is back where
+    // it was, not left on the unlit bar.
+    QDialog dialog(form);
+    QAction* opensDialog = bar()->addAction("Dialog");
+    QObject::connect(opensDialog, &QAction::triggered, &dialog, [&] {
+        QTimer::singleShot(0, &dialog, [&] {
+            dialog.activateWindow();
+            QTimer::singleShot(0, &dialog, &QDialog::accept);
+        });
+        dialog.exec();
+    });
+    key(Qt::Key_F10);
+    key(Qt::Key_Left); // round to the last item
+    ASSERT_EQ(bar()->activeAction(), opensDialog);
+    key(Qt::Key_Return);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    EXPECT_TRUE(processUntil([this] { return QApplication::focusWidget() == form->Memo1; }, 2000));
+    delete opensDialog;
 
     // Enter on "Open Edit Panel" opens the panel with the focus in its first box.
     key(Qt::Key_F10);
