@@ -254,9 +254,8 @@ XServer::XServer(const std::string& xvfb, const std::string& logPath)
         throw std::runtime_error("pipe failed");
     Child::Options o;
     // -displayfd: the server takes the first free display and says which once it accepts
-    // connections. -r: no key repeat; on a loaded machine xdotool's release of a key can come
-    // late enough for the server to repeat it (a second Alt or F10 undoes the first).
-    o.argv = {xvfb, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-r"};
+    // connections.
+    o.argv = {xvfb, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"};
     o.outPath = logPath;
     o.passFd = fds[1];
     m_process = std::make_unique<Child>(o);
