@@ -68,6 +68,11 @@ QVariant ChannelListModel::data(const QModelIndex& index, int role) const
             return QString();
         return decodeText(row.texts[sub]);
     }
+    case Qt::AccessibleTextRole:
+        // The box column has no text: a screen reader names the box by its row's location.
+        if (col == 0 && !row.texts.empty())
+            return decodeText(row.texts[0]);
+        return {};
     case Qt::CheckStateRole:
         if (col == 0)
             return row.write ? Qt::Checked : Qt::Unchecked;

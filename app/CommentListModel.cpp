@@ -50,6 +50,9 @@ QVariant CommentListModel::data(const QModelIndex& index, int role) const
             return QString();
         }
     }
+    // The first column is always empty: a screen reader names its cells by the frequency.
+    if (role == Qt::AccessibleTextRole && index.column() == 0)
+        return decodeText(entry.freq);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(kAlign[index.column()]);
     return {};

@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/Accessibility.h"
 #include "app/BuildInfo.h"
 #include "app/ChannelListModel.h"
 #include "app/ClickLabel.h"
@@ -253,6 +254,7 @@ TForm1::TForm1(TForm1Options options)
     buildControlPanel();
     buildEditPanel();
     buildLists();
+    setUpAccessibility(*this);
 
     setOuterLimits(this, QSize(kNarrowWidth, 425), QSize(1200, QWIDGETSIZE_MAX));
     resize(1076, 717 + menuBar()->sizeHint().height());

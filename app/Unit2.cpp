@@ -1,5 +1,6 @@
 #include "app/Unit2.h"
 
+#include "app/Accessibility.h"
 #include "app/WindowUtil.h"
 
 #include <QMenuBar>
@@ -231,6 +232,7 @@ TForm2::TForm2(QWidget* parent) : QMainWindow(parent)
     connect(Help1, &QAction::triggered, this, &TForm2::Help1Click);
 
     resize(1306, 647 + menu->sizeHint().height());
+    setUpAccessibility(*this);
     FormCreate();
 }
 

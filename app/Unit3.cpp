@@ -1,5 +1,6 @@
 #include "app/Unit3.h"
 
+#include "app/Accessibility.h"
 #include "app/WindowUtil.h"
 
 #include <QPlainTextEdit>
@@ -28,6 +29,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window)
     layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
 
     resize(585, 350);
+    setUpAccessibility(*this);
 }
 
 void TForm3::showEvent(QShowEvent* event)

@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include <utility>
+
 namespace memvane {
 
 namespace {
@@ -98,6 +100,16 @@ TComSetupFrm::TComSetupFrm(QWidget* parent)
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(150, 184, 75, 25);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    // For assistive technology each box is named after the caption beside it; on Linux the
+    // caption reaches a screen reader as the box's label.
+    const std::pair<QLabel*, TComComboBox*> captions[] = {{Label1, Combo1}, {Label2, Combo2},
+                                                          {Label3, Combo3}, {Label4, Combo4},
+                                                          {Label5, Combo5}, {Label6, Combo6}};
+    for (auto [label, combo] : captions) {
+        label->setBuddy(combo);
+        combo->setAccessibleName(label->text());
+    }
 
     setTabOrder(Combo1, Combo2);
     setTabOrder(Combo2, Combo3);

@@ -254,8 +254,9 @@ XServer::XServer(const std::string& xvfb, const std::string& logPath)
         throw std::runtime_error("pipe failed");
     Child::Options o;
     // -displayfd: the server takes the first free display and says which once it accepts
-    // connections.
-    o.argv = {xvfb, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"};
+    // connections. -r: no key repeat; on a loaded machine xdotool's release of a key can come
+    // late enough for the server to repeat it (a repeated Alt undoes the first).
+    o.argv = {xvfb, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-r"};
     o.outPath = logPath;
     o.passFd = fds[1];
     m_process = std::make_unique<Child>(o);
@@ -493,6 +494,16 @@ void Desktop::key(unsigned long window, const std::string& keys)
 {
     focus(window);
     xdotool({"key", "--clearmodifiers", keys});
+}
+
+void Desktop::press(const std::string& keys)
+{
+    xdotool({"key", "--clearmodifiers", keys});
+}
+
+void Desktop::tapModifier(const std::string& key)
+{
+    xdotool({"key", key});
 }
 
 void Desktop::type(unsigned long window, const std::string& text)

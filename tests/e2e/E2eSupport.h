@@ -164,6 +164,13 @@ public:
     // Keyboard input goes to `window`: without a window manager the focus must be set first.
     void focus(unsigned long window);
     void key(unsigned long window, const std::string& keys); // "ctrl+a", "Return"
+    // Keys to the window that has the keyboard focus already. Focusing a window again before
+    // every key makes the program see it deactivated and activated again, which ends a menu
+    // bar's keyboard mode.
+    void press(const std::string& keys);
+    // A modifier key pressed and let go on its own ("alt"), to the focused window: without
+    // xdotool's clearing and restoring of modifiers, which would press it a second time.
+    void tapModifier(const std::string& key);
     void type(unsigned long window, const std::string& text);
     // The whole screen into `path` (PNG); false when ImageMagick is not there or it failed.
     bool screenshot(const std::string& path);
