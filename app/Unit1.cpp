@@ -4,6 +4,7 @@
 #include "app/ChannelListModel.h"
 #include "app/ClickLabel.h"
 #include "app/CommentListModel.h"
+#include "app/ExchangeSettings.h"
 #include "app/TextCodec.h"
 #include "app/Unit2.h"
 #include "app/Unit3.h"
@@ -302,6 +303,10 @@ void TForm1::buildMenu()
         a->setCheckable(true);
     IC706MKIIG1->setChecked(true);
     CIVAddress1->setDefaultAction(IC706MKIIG1);
+    CIVAddress1->addSeparator();
+    FastExchange1 = CIVAddress1->addAction("Fast exchange");
+    FastExchange1->setObjectName("FastExchange1");
+    FastExchange1->setCheckable(true);
 
     OpenCloseEditPanel1 = bar->addAction("Open Edit Panel");
     OpenCloseEditPanel1->setObjectName("OpenCloseEditPanel1");
@@ -330,6 +335,7 @@ void TForm1::buildMenu()
     connect(IC7061, &QAction::triggered, this, &TForm1::IC7061Click);
     connect(IC706mkii1, &QAction::triggered, this, &TForm1::IC706mkii1Click);
     connect(IC706MKIIG1, &QAction::triggered, this, &TForm1::IC706MKIIG1Click);
+    connect(FastExchange1, &QAction::triggered, this, &TForm1::FastExchange1Click);
     connect(OpenCloseEditPanel1, &QAction::triggered, this, &TForm1::OpenCloseEditPanel1Click);
     connect(ClearList1, &QAction::triggered, this, &TForm1::ClearListClick);
     connect(ReReadList1, &QAction::triggered, this, &TForm1::ReReadList1Click);
@@ -591,8 +597,11 @@ void TForm1::deferredInitialisation()
 
         std::string settings = m_state.exedir + kSettingsFile;
         std::error_code ec;
-        if (std::filesystem::exists(settings, ec))
+        if (std::filesystem::exists(settings, ec)) {
             ComPort1.LoadSettings(stIniFile, settings); // a failure ends start-up here
+            FastExchange1->setChecked(loadFastExchange(settings));
+            FastExchange1Click();
+        }
         getFileClick(m_comments, *this);
         try {
             ComPort1.Open();
@@ -637,6 +646,7 @@ bool TForm1::FormClose()
 {
     try {
         ComPort1.StoreSettings(stIniFile, m_options.exedir + kSettingsFile);
+        storeFastExchange(m_options.exedir + kSettingsFile, m_state.fastExchange);
     } catch (const std::exception& error) {
         // A folder that cannot be written must not trap the user in a window that never
         // closes: say what failed, then let the user decide.
@@ -924,6 +934,11 @@ void TForm1::IC706mkii1Click()
 void TForm1::IC706MKIIG1Click()
 {
     selectAddress(IC706MKIIG1, "$58", "58");
+}
+
+void TForm1::FastExchange1Click()
+{
+    m_state.fastExchange = FastExchange1->isChecked();
 }
 
 void TForm1::makeAtLeast765High()

@@ -1,9 +1,9 @@
 #include "civ/ComPortIo.h"
 
+#include "civ/LineWait.h"
 #include "civ/Transceive.h"
 
 #include <chrono>
-#include <thread>
 
 namespace memvane {
 
@@ -20,7 +20,18 @@ std::string ComPortIo::read(int maxCount)
     return bytes;
 }
 
-void ComPortIo::sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void ComPortIo::sleepMs(int ms)
+{
+    linewait::sleepUntil(Clock::now() + std::chrono::milliseconds(ms));
+}
+
+InputWait ComPortIo::waitForInput(Clock::time_point deadline)
+{
+    std::intptr_t fd = m_port.Handle();
+    if (fd < 0)
+        return InputWait::Unsupported;
+    return linewait::waitReadable(static_cast<int>(fd), deadline);
+}
 
 std::string monitorTransceive(TCustomComPort& port, ProgramState& state)
 {

@@ -4,8 +4,12 @@
 //
 // User-interface thread only, like every call into TComPort. Reads never wait: under the
 // component's default timeouts ReadStr returns at once with what is queued. The exchange's
-// fixed wait is a plain sleep of the calling thread. Errors of the component (EComPort) pass
-// through unchanged.
+// fixed wait is a plain sleep of the calling thread to an absolute deadline; the fast
+// exchange's wait blocks in poll() on the port's descriptor (civ/LineWait.h). That wait takes
+// nothing from the port: the bytes are read through ReadStr like any others, so the component's
+// count of what its event thread has reported stays right, and the received-data handler is
+// not called for bytes the exchange has taken. Errors of the component (EComPort) pass through
+// unchanged.
 
 #include "civ/PortIo.h"
 #include "core/ProgramState.h"
@@ -24,6 +28,7 @@ public:
     int write(const std::string& bytes) override;
     std::string read(int maxCount) override;
     void sleepMs(int ms) override;
+    InputWait waitForInput(Clock::time_point deadline) override;
 
 private:
     TCustomComPort& m_port;

@@ -2,18 +2,34 @@
 // What the command exchange needs of the serial line, and nothing more. The program's
 // implementation (civ/ComPortIo) forwards to TComPort; tests can script it directly.
 
+#include <chrono>
 #include <string>
 
 namespace memvane {
 
+// How a wait for received bytes ended.
+enum class InputWait {
+    Arrived,    // bytes are queued (they may be no more than the echo)
+    TimedOut,   // the deadline has passed; what is queued now is all the exchange will see
+    Unsupported // this line cannot wait for bytes: the caller falls back to the fixed wait
+};
+
 class PortIo {
 public:
+    using Clock = std::chrono::steady_clock;
+
     virtual ~PortIo() = default;
     virtual void ensureOpen() = 0;                  // Connected := True (opens a closed port)
     virtual void clearBuffers() = 0;                // purge receive and transmit queues
     virtual int write(const std::string& bytes) = 0; // returns once written
     virtual std::string read(int maxCount) = 0;     // what is queued now, never waits
     virtual void sleepMs(int ms) = 0;               // the fixed wait between write and read
+    // The fast exchange's wait: blocks (without using the CPU) until received bytes are queued
+    // or `deadline` passes. Returns at once when bytes are already queued.
+    virtual InputWait waitForInput(Clock::time_point /*deadline*/)
+    {
+        return InputWait::Unsupported;
+    }
 };
 
 } // namespace memvane
