@@ -65,6 +65,7 @@ int run(int argc, char** argv)
             ++failures;
         }
         auto decoded = Clock::now();
+        line.io.finish();
         const ExchangeTiming& t = line.io.timings.back();
         overhead.push_back(msBetween(t.writeStart, decoded) - civdelay);
         whole.push_back(msBetween(callStart, decoded) - civdelay);
