@@ -49,9 +49,9 @@ void TimingPortIo::sleepMs(int ms)
     m_current.sleepEnd = Clock::now();
 }
 
-InputWait TimingPortIo::waitForInput(Clock::time_point deadline)
+InputWait TimingPortIo::waitForInput(int ms)
 {
-    InputWait w = m_io.waitForInput(deadline);
+    InputWait w = m_io.waitForInput(ms);
     ++m_current.waits;
     m_current.waitTimedOut = m_current.waitTimedOut || w == InputWait::TimedOut;
     return w;

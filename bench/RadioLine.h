@@ -43,7 +43,7 @@ public:
     int write(const std::string& bytes) override;
     std::string read(int maxCount) override;
     void sleepMs(int ms) override;
-    InputWait waitForInput(Clock::time_point deadline) override;
+    InputWait waitForInput(int ms) override;
 
     // Files the last exchange's record; an exchange's record is complete when the next one
     // starts, because the fast exchange reads more than once.

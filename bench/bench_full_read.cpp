@@ -121,8 +121,8 @@ int runFast(int civdelay, int radioDelay, int runs)
                wrong.empty() && same;
         Trial fixedWrite = runTrial(civdelay, radioDelay, false, &rows);
         Trial fastWrite = runTrial(civdelay, radioDelay, true, &rows);
-        same = comparePair("Write to Radio, " + std::to_string(rows.size()) + " rows",
-                           fixedWrite, fastWrite, 0) &&
+        same = comparePair("Write to Radio, " + std::to_string(rows.size()) + " rows", fixedWrite,
+                           fastWrite, 0) &&
                same;
     }
     std::cout << "overall: the fast exchange " << (same ? "matched" : "DID NOT MATCH")
@@ -168,8 +168,8 @@ int run(int argc, char** argv)
             linewait::sleepUntil(start + std::chrono::milliseconds(civdelay));
             fine.push_back(msSince(start) - civdelay);
         }
-        for (auto [name, late] : {std::pair{"plain sleeps", &plain},
-                                  std::pair{"the program's wait", &fine}}) {
+        for (auto [name, late] :
+             {std::pair{"plain sleeps", &plain}, std::pair{"the program's wait", &fine}}) {
             Stats s = statsOf(*late);
             printFigure(std::string("baseline: ") + std::to_string(civdelay) + " ms, " + name +
                             " wake late by",

@@ -204,7 +204,8 @@ int run(int argc, char** argv)
     for (size_t i = 0; i < fastDiffs.size() && i < 5; ++i)
         std::cout << "  differs: " << fastDiffs[i] << "\n";
     std::cout << "ratio Memvane fast / rigctl: " << fixed(f.wallMs / rigMs, 2)
-              << "; per frame: rigctl " << fixed(rigMs / static_cast<double>(std::max<size_t>(rigFrames, 1)), 2)
+              << "; per frame: rigctl "
+              << fixed(rigMs / static_cast<double>(std::max<size_t>(rigFrames, 1)), 2)
               << " ms, Memvane fast "
               << fixed(f.wallMs / static_cast<double>(std::max<size_t>(fastFrames, 1)), 2)
               << " ms\n";

@@ -5,8 +5,6 @@
 #include "civ/Frame.h"
 #include "core/Errors.h"
 
-#include <chrono>
-
 namespace memvane {
 
 namespace {
@@ -42,11 +40,9 @@ bool replySettled(const std::string& reply, const std::string& look1, const std:
 std::string readReplyFast(const std::string& look1, const std::string& ng, PortIo& port,
                           int civdelay)
 {
-    const PortIo::Clock::time_point deadline =
-        PortIo::Clock::now() + std::chrono::milliseconds(civdelay);
     std::string bytes, text;
     for (;;) {
-        InputWait wait = port.waitForInput(deadline);
+        InputWait wait = port.waitForInput(civdelay);
         if (wait == InputWait::Unsupported && bytes.empty()) {
             port.sleepMs(civdelay);
             return port.read(civ::MaxReplyBytes);

@@ -116,10 +116,9 @@ TEST_F(MainWindowTest, MenuHasItsCaptionsInOrder)
     QStringList civ;
     for (QAction* a : form->CIVAddress1->actions())
         civ << (a->isSeparator() ? "-" : a->text() + "|" + a->objectName());
-    EXPECT_EQ(civ, (QStringList{"IC-706               - 48H|IC7061",
-                                "IC-706MKII       - 4EH|IC706mkii1",
-                                "IC-706MKIIG - 58H|IC706MKIIG1", "-",
-                                "Fast exchange|FastExchange1"}));
+    EXPECT_EQ(civ,
+              (QStringList{"IC-706               - 48H|IC7061", "IC-706MKII       - 4EH|IC706mkii1",
+                           "IC-706MKIIG - 58H|IC706MKIIG1", "-", "Fast exchange|FastExchange1"}));
     EXPECT_TRUE(action("FastExchange1")->isCheckable());
     EXPECT_FALSE(action("FastExchange1")->isChecked());
     EXPECT_FALSE(action("Errors1")->isEnabled());

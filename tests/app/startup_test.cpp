@@ -105,8 +105,8 @@ TEST_F(StartupTest, WithoutSettingsFileThePortKeepsItsDesignValuesAndCloseCreate
 
 TEST_F(StartupTest, FastExchangeIsKeptInASectionOfItsOwnAcrossRestarts)
 {
-    const std::vector<std::string> component = {"[ComPort1]",       "Port=COM1",  "BaudRate=19200",
-                                                "StopBits=1",       "DataBits=8", "Parity=None",
+    const std::vector<std::string> component = {"[ComPort1]",      "Port=COM1",  "BaudRate=19200",
+                                                "StopBits=1",      "DataBits=8", "Parity=None",
                                                 "FlowControl=None"};
     auto ini = exe.path() / "ComPort.ini";
     auto restart = [&] {

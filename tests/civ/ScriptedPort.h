@@ -18,8 +18,8 @@ namespace memvane::test {
 
 struct Reply
 {
-    std::string now;  // arrives within the exchange's wait, with the echo
-    std::string late; // arrives after the exchange's wait has ended
+    std::string now;                      // arrives within the exchange's wait, with the echo
+    std::string late;                     // arrives after the exchange's wait has ended
     std::vector<std::string> pieces = {}; // arrive within the wait, after `now`, one at a time
 };
 
@@ -83,7 +83,7 @@ public:
         m_pieces.clear();
         m_waitOver = true;
     }
-    InputWait waitForInput(Clock::time_point) override
+    InputWait waitForInput(int) override
     {
         if (!canWait) {
             calls.push_back("wait");

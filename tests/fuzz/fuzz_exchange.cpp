@@ -154,7 +154,7 @@ struct PieceLine : PortIo
         while (next < inTime)
             queue += pieces[next++];
     }
-    InputWait waitForInput(Clock::time_point) override
+    InputWait waitForInput(int) override
     {
         while (queue.empty() && next < inTime)
             queue += pieces[next++];
