@@ -260,12 +260,14 @@ void printBreakdown(const FullReadResult& r, int civdelay)
                   << " ms, read " << t.reply.size() << " bytes: " << toHexText(t.reply)
                   << "\n";
     }
+    // The wait's deadline is civdelay after the start of the write, so WriteStr happens inside
+    // the wait; what the wait adds is how late it ends after that deadline.
     std::vector<double> clear, write, overshoot, read, between;
     for (size_t i = 0; i < r.timings.size(); ++i) {
         const ExchangeTiming& t = r.timings[i];
         clear.push_back(msBetween(t.openStart, t.clearEnd));
         write.push_back(msBetween(t.writeStart, t.writeEnd));
-        overshoot.push_back(msBetween(t.sleepStart, t.sleepEnd) - t.requestedSleepMs);
+        overshoot.push_back(msBetween(t.writeStart, t.sleepEnd) - t.requestedSleepMs);
         read.push_back(msBetween(t.readStart, t.readEnd));
         if (i + 1 < r.timings.size())
             between.push_back(msBetween(t.readEnd, r.timings[i + 1].openStart));
@@ -275,8 +277,9 @@ void printBreakdown(const FullReadResult& r, int civdelay)
     double floor = static_cast<double>(r.timings.size()) * civdelay;
     std::cout << "per exchange (" << r.timings.size() << " exchanges):\n"
               << "  ensureOpen + purge:  " << describe(sClear) << "\n"
-              << "  WriteStr:            " << describe(sWrite) << "\n"
-              << "  sleep overshoot:     " << describe(sOver) << "\n"
+              << "  WriteStr:            " << describe(sWrite) << "   (inside the wait)\n"
+              << "  wait ended late:     " << describe(sOver)
+              << "   (after write start + civdelay)\n"
               << "  ReadStr:             " << describe(sRead) << "\n"
               << "  between exchanges:   " << describe(sBetween)
               << "   (decoding, row texts, status label and, once per channel, the event"
@@ -287,8 +290,7 @@ void printBreakdown(const FullReadResult& r, int civdelay)
               << fixed(r.rxCharMs) << " ms\n"
               << "where the overhead went (ms, summed over the read):\n"
               << "  ensureOpen + purge   " << fixed(sClear.sum, 1) << "\n"
-              << "  WriteStr             " << fixed(sWrite.sum, 1) << "\n"
-              << "  sleep overshoot      " << fixed(sOver.sum, 1) << "\n"
+              << "  wait ended late      " << fixed(sOver.sum, 1) << "\n"
               << "  ReadStr              " << fixed(sRead.sum, 1) << "\n"
               << "  processEvents        " << fixed(sEvents.sum, 1) << "\n"
               << "  the rest between     " << fixed(sBetween.sum - sEvents.sum, 1) << "\n"
@@ -298,8 +300,7 @@ void printBreakdown(const FullReadResult& r, int civdelay)
     // What the read costs when nothing else takes the CPU: every step at its median. The
     // difference to the measured total is time spent waiting for a CPU (long tails above).
     double typical = static_cast<double>(r.timings.size()) *
-                         (sClear.median + sWrite.median + sOver.median + sRead.median +
-                          sBetween.median) +
+                         (sClear.median + sOver.median + sRead.median + sBetween.median) +
                      static_cast<double>(sEvents.count) * sEvents.median;
     printFigure("overhead with every step at its median (an uncontended machine)",
                 fixed(typical, 1) + " ms = " + fixed(100.0 * typical / floor, 3) + " %");
@@ -307,7 +308,7 @@ void printBreakdown(const FullReadResult& r, int civdelay)
     // The same by the exchange's place in the channel's sixteen: a cost that belongs to one
     // command (the radio storing a memory, the first exchange after the event handling) stands
     // out here.
-    std::cout << "by exchange number in the channel (WriteStr / sleep overshoot, ms summed over"
+    std::cout << "by exchange number in the channel (WriteStr / wait ended late, ms summed over"
                  " the 99 channels):\n ";
     for (size_t k = 0; k < 16; ++k) {
         double w = 0, o = 0;
