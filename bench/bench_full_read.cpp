@@ -121,6 +121,9 @@ int runFast(int civdelay, int radioDelay, int runs)
                wrong.empty() && same;
         Trial fixedWrite = runTrial(civdelay, radioDelay, false, &rows);
         Trial fastWrite = runTrial(civdelay, radioDelay, true, &rows);
+        // A read stores every memory back as it was, so this says the writes took effect.
+        std::cout << "the radio's memories after the write differ from those after the read: "
+                  << (fastWrite.memories != fastRead.memories ? "yes" : "NO") << "\n";
         same = comparePair("Write to Radio, " + std::to_string(rows.size()) + " rows", fixedWrite,
                            fastWrite, 0) &&
                same;
