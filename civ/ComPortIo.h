@@ -8,11 +8,10 @@
 // write (an absolute deadline, so neither the write's own time nor a late start of the sleep
 // lengthens it); the fast exchange's wait, to the same deadline, blocks in poll() on the
 // port's descriptor (civ/LineWait.h). A sleep that follows no write (the transceive monitor's)
-// counts from the call. The fast exchange's wait takes
-// nothing from the port: the bytes are read through ReadStr like any others, so the component's
-// count of what its event thread has reported stays right, and the received-data handler is
-// not called for bytes the exchange has taken. Errors of the component (EComPort) pass through
-// unchanged.
+// counts from the call. The fast exchange's wait takes nothing from the port: the bytes are
+// read through ReadStr like any others, so the component's count of what its event thread has
+// reported stays right, and the received-data handler is not called for bytes the exchange has
+// taken. Errors of the component (EComPort) pass through unchanged.
 
 #include "civ/PortIo.h"
 #include "core/ProgramState.h"
