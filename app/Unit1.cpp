@@ -5,6 +5,7 @@
 #include "app/ChannelListModel.h"
 #include "app/ClickLabel.h"
 #include "app/CommentListModel.h"
+#include "app/ExchangeSettings.h"
 #include "app/TextCodec.h"
 #include "app/Unit2.h"
 #include "app/Unit3.h"
@@ -310,6 +311,10 @@ void TForm1::buildMenu()
         a->setCheckable(true);
     IC706MKIIG1->setChecked(true);
     CIVAddress1->setDefaultAction(IC706MKIIG1);
+    CIVAddress1->addSeparator();
+    FastExchange1 = CIVAddress1->addAction("Fast exchange");
+    FastExchange1->setObjectName("FastExchange1");
+    FastExchange1->setCheckable(true);
 
     OpenCloseEditPanel1 = bar->addAction("Open Edit Panel");
     OpenCloseEditPanel1->setObjectName("OpenCloseEditPanel1");
@@ -346,6 +351,7 @@ void TForm1::buildMenu()
     connect(IC7061, &QAction::triggered, this, &TForm1::IC7061Click);
     connect(IC706mkii1, &QAction::triggered, this, &TForm1::IC706mkii1Click);
     connect(IC706MKIIG1, &QAction::triggered, this, &TForm1::IC706MKIIG1Click);
+    connect(FastExchange1, &QAction::triggered, this, &TForm1::FastExchange1Click);
     connect(OpenCloseEditPanel1, &QAction::triggered, this, &TForm1::OpenCloseEditPanel1Click);
     connect(ClearList1, &QAction::triggered, this, &TForm1::ClearListClick);
     connect(ReReadList1, &QAction::triggered, this, &TForm1::ReReadList1Click);
@@ -599,8 +605,11 @@ void TForm1::deferredInitialisation()
         // Only a regular file counts: a folder, FIFO or device under the name is no settings
         // file, and start-up goes on as without one.
         std::string settings = m_state.exedir + kSettingsFile;
-        if (fileKindOf(settings) == FileKind::Regular)
+        if (fileKindOf(settings) == FileKind::Regular) {
             ComPort1.LoadSettings(stIniFile, settings); // a failure ends start-up here
+            FastExchange1->setChecked(loadFastExchange(settings));
+            FastExchange1Click();
+        }
         getFileClick(m_comments, *this, m_state.userdir);
         try {
             ComPort1.Open();
@@ -645,6 +654,7 @@ bool TForm1::FormClose()
 {
     try {
         ComPort1.StoreSettings(stIniFile, m_options.exedir + kSettingsFile);
+        storeFastExchange(m_options.exedir + kSettingsFile, m_state.fastExchange);
     } catch (const std::exception& error) {
         // A folder that cannot be written must not trap the user in a window that never
         // closes: say what failed, then let the user decide.
@@ -960,6 +970,11 @@ void TForm1::IC706mkii1Click()
 void TForm1::IC706MKIIG1Click()
 {
     selectAddress("$58", "58");
+}
+
+void TForm1::FastExchange1Click()
+{
+    m_state.fastExchange = FastExchange1->isChecked();
 }
 
 void TForm1::makeAtLeast765High()

@@ -133,6 +133,7 @@ public Q_SLOTS:
     void IC7061Click();
     void IC706mkii1Click();
     void IC706MKIIG1Click();
+    void FastExchange1Click();
     void OpenCloseEditPanel1Click();
     void ReReadList1Click();
     void showNames1Click();
@@ -161,6 +162,7 @@ public:
     QAction* IC7061 = nullptr;
     QAction* IC706mkii1 = nullptr;
     QAction* IC706MKIIG1 = nullptr;
+    QAction* FastExchange1 = nullptr; // checkable; stored in "ComPort.ini" ([Memvane])
     QAction* OpenCloseEditPanel1 = nullptr;
     QAction* ClearList1 = nullptr;
     QMenu* CommentTexts1 = nullptr;

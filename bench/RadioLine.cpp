@@ -1,19 +1,29 @@
 #include "bench/RadioLine.h"
 
 #include "channels/ChannelReader.h"
+#include "channels/ChannelWriter.h"
 #include "channels/RadioContext.h"
 #include "civ/Codec.h"
 #include "core/Errors.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace memvane::bench {
 
 void TimingPortIo::ensureOpen()
 {
-    m_current = {};
+    finish();
     m_current.openStart = Clock::now();
     m_io.ensureOpen();
+}
+
+void TimingPortIo::finish()
+{
+    if (m_written)
+        timings.push_back(m_current);
+    m_written = false;
+    m_current = {};
 }
 
 void TimingPortIo::clearBuffers()
@@ -27,6 +37,7 @@ int TimingPortIo::write(const std::string& bytes)
     m_current.writeStart = Clock::now();
     int n = m_io.write(bytes);
     m_current.writeEnd = Clock::now();
+    m_written = true;
     return n;
 }
 
@@ -38,13 +49,22 @@ void TimingPortIo::sleepMs(int ms)
     m_current.sleepEnd = Clock::now();
 }
 
+InputWait TimingPortIo::waitForInput(int ms)
+{
+    InputWait w = m_io.waitForInput(ms);
+    ++m_current.waits;
+    m_current.waitTimedOut = m_current.waitTimedOut || w == InputWait::TimedOut;
+    return w;
+}
+
 std::string TimingPortIo::read(int maxCount)
 {
-    m_current.readStart = Clock::now();
+    auto start = Clock::now();
+    if (m_current.reads++ == 0)
+        m_current.readStart = start;
     std::string bytes = m_io.read(maxCount);
     m_current.readEnd = Clock::now();
-    m_current.reply = bytes;
-    timings.push_back(m_current);
+    m_current.reply += bytes;
     return bytes;
 }
 
@@ -85,13 +105,20 @@ RadioLine::~RadioLine()
     }
 }
 
-FullReadResult runFullRead(RadioLine& line, int civdelay)
+namespace {
+
+FullReadResult runOperation(RadioLine& line, int civdelay, bool fast,
+                            const std::vector<ChannelRow>& rows, void (*operation)(RadioContext&))
 {
     ProgramState state;
     state.fillNameTables();
     state.civdelay = civdelay;
+    state.fastExchange = fast;
     ChannelList list;
+    for (const ChannelRow& row : rows)
+        list.append(row);
     BenchUi ui;
+    line.io.finish();
     line.io.timings.clear();
     line.rxCharHandlings = 0;
     line.rxCharMs = 0;
@@ -101,7 +128,7 @@ FullReadResult runFullRead(RadioLine& line, int civdelay)
     CpuTime cpu0 = processCpu();
     auto start = Clock::now();
     try {
-        readAllChannels(ctx);
+        operation(ctx);
     } catch (const EAbort&) {
         r.failure = "no reply: the read ended silently";
     } catch (const AppError& e) {
@@ -110,6 +137,7 @@ FullReadResult runFullRead(RadioLine& line, int civdelay)
         r.failure = e.what();
     }
     r.wallMs = msSince(start);
+    line.io.finish();
     CpuTime cpu1 = processCpu();
     r.cpu = {cpu1.userMs - cpu0.userMs, cpu1.systemMs - cpu0.systemMs};
     r.rows = list.rows();
@@ -120,6 +148,84 @@ FullReadResult runFullRead(RadioLine& line, int civdelay)
     r.rxCharHandlings = line.rxCharHandlings;
     r.rxCharMs = line.rxCharMs;
     return r;
+}
+
+} // namespace
+
+FullReadResult runFullRead(RadioLine& line, int civdelay, bool fast)
+{
+    return runOperation(line, civdelay, fast, {}, [](RadioContext& ctx) { readAllChannels(ctx); });
+}
+
+FullReadResult runWrite(RadioLine& line, int civdelay, bool fast,
+                        const std::vector<ChannelRow>& rows)
+{
+    return runOperation(line, civdelay, fast, rows, writeTickedChannels);
+}
+
+std::vector<ChannelRow> sampleRowsToWrite(int count)
+{
+    std::vector<ChannelRow> rows;
+    for (int n = 1; n <= count; ++n) {
+        std::vector<std::string> t = expectedRowTexts(99 - count + n);
+        rows.push_back(ChannelRow{true, {"Mem " + std::to_string(n), t[0], t[1], t[2], t[3],
+                                         t[4], "", t[5]}});
+    }
+    return rows;
+}
+
+std::vector<std::string> compareOutcomes(const FullReadResult& a, const FullReadResult& b)
+{
+    std::vector<std::string> diffs;
+    if (a.rows.size() != b.rows.size())
+        diffs.push_back(std::to_string(a.rows.size()) + " rows against " +
+                        std::to_string(b.rows.size()));
+    for (size_t i = 0; i < a.rows.size() && i < b.rows.size(); ++i) {
+        if (a.rows[i] == b.rows[i])
+            continue;
+        std::string line = "row " + std::to_string(i + 1) + ":";
+        for (const auto& t : a.rows[i].texts)
+            line += " [" + t + "]";
+        line += " against";
+        for (const auto& t : b.rows[i].texts)
+            line += " [" + t + "]";
+        diffs.push_back(line);
+    }
+    if (a.errorLines != b.errorLines)
+        diffs.push_back(std::to_string(a.errorLines.size()) + " error lines against " +
+                        std::to_string(b.errorLines.size()) + ", or different texts");
+    if (a.label != b.label)
+        diffs.push_back("label \"" + a.label + "\" against \"" + b.label + "\"");
+    if (a.failure != b.failure)
+        diffs.push_back("ended by \"" + a.failure + "\" against \"" + b.failure + "\"");
+    return diffs;
+}
+
+void printFastBreakdown(const FullReadResult& r)
+{
+    std::vector<double> reply, write, clear, between;
+    int timedOut = 0;
+    double waits = 0, reads = 0;
+    for (size_t i = 0; i < r.timings.size(); ++i) {
+        const ExchangeTiming& t = r.timings[i];
+        clear.push_back(msBetween(t.openStart, t.clearEnd));
+        write.push_back(msBetween(t.writeStart, t.writeEnd));
+        reply.push_back(msBetween(t.writeEnd, t.readEnd));
+        timedOut += t.waitTimedOut ? 1 : 0;
+        waits += t.waits;
+        reads += t.reads;
+        if (i + 1 < r.timings.size())
+            between.push_back(msBetween(t.readEnd, r.timings[i + 1].openStart));
+    }
+    const double n = static_cast<double>(std::max<size_t>(r.timings.size(), 1));
+    std::cout << "per exchange (" << r.timings.size() << " exchanges, " << fixed(waits / n, 2)
+              << " waits and " << fixed(reads / n, 2) << " reads each on average, " << timedOut
+              << " waited the whole civdelay):\n"
+              << "  ensureOpen + purge:       " << describe(statsOf(clear)) << "\n"
+              << "  WriteStr:                 " << describe(statsOf(write)) << "\n"
+              << "  write to settled reply:   " << describe(statsOf(reply)) << "\n"
+              << "  between exchanges:        " << describe(statsOf(between)) << "\n"
+              << "  ComPort1RxChar:           " << r.rxCharHandlings << " calls\n";
 }
 
 std::vector<std::string> compareWithSample(const std::vector<ChannelRow>& rows)
@@ -154,12 +260,14 @@ void printBreakdown(const FullReadResult& r, int civdelay)
                   << " ms, read " << t.reply.size() << " bytes: " << toHexText(t.reply)
                   << "\n";
     }
+    // The wait's deadline is civdelay after the start of the write, so WriteStr happens inside
+    // the wait; what the wait adds is how late it ends after that deadline.
     std::vector<double> clear, write, overshoot, read, between;
     for (size_t i = 0; i < r.timings.size(); ++i) {
         const ExchangeTiming& t = r.timings[i];
         clear.push_back(msBetween(t.openStart, t.clearEnd));
         write.push_back(msBetween(t.writeStart, t.writeEnd));
-        overshoot.push_back(msBetween(t.sleepStart, t.sleepEnd) - t.requestedSleepMs);
+        overshoot.push_back(msBetween(t.writeStart, t.sleepEnd) - t.requestedSleepMs);
         read.push_back(msBetween(t.readStart, t.readEnd));
         if (i + 1 < r.timings.size())
             between.push_back(msBetween(t.readEnd, r.timings[i + 1].openStart));
@@ -169,8 +277,9 @@ void printBreakdown(const FullReadResult& r, int civdelay)
     double floor = static_cast<double>(r.timings.size()) * civdelay;
     std::cout << "per exchange (" << r.timings.size() << " exchanges):\n"
               << "  ensureOpen + purge:  " << describe(sClear) << "\n"
-              << "  WriteStr:            " << describe(sWrite) << "\n"
-              << "  sleep overshoot:     " << describe(sOver) << "\n"
+              << "  WriteStr:            " << describe(sWrite) << "   (inside the wait)\n"
+              << "  wait ended late:     " << describe(sOver)
+              << "   (after write start + civdelay)\n"
               << "  ReadStr:             " << describe(sRead) << "\n"
               << "  between exchanges:   " << describe(sBetween)
               << "   (decoding, row texts, status label and, once per channel, the event"
@@ -181,8 +290,7 @@ void printBreakdown(const FullReadResult& r, int civdelay)
               << fixed(r.rxCharMs) << " ms\n"
               << "where the overhead went (ms, summed over the read):\n"
               << "  ensureOpen + purge   " << fixed(sClear.sum, 1) << "\n"
-              << "  WriteStr             " << fixed(sWrite.sum, 1) << "\n"
-              << "  sleep overshoot      " << fixed(sOver.sum, 1) << "\n"
+              << "  wait ended late      " << fixed(sOver.sum, 1) << "\n"
               << "  ReadStr              " << fixed(sRead.sum, 1) << "\n"
               << "  processEvents        " << fixed(sEvents.sum, 1) << "\n"
               << "  the rest between     " << fixed(sBetween.sum - sEvents.sum, 1) << "\n"
@@ -192,8 +300,7 @@ void printBreakdown(const FullReadResult& r, int civdelay)
     // What the read costs when nothing else takes the CPU: every step at its median. The
     // difference to the measured total is time spent waiting for a CPU (long tails above).
     double typical = static_cast<double>(r.timings.size()) *
-                         (sClear.median + sWrite.median + sOver.median + sRead.median +
-                          sBetween.median) +
+                         (sClear.median + sOver.median + sRead.median + sBetween.median) +
                      static_cast<double>(sEvents.count) * sEvents.median;
     printFigure("overhead with every step at its median (an uncontended machine)",
                 fixed(typical, 1) + " ms = " + fixed(100.0 * typical / floor, 3) + " %");
@@ -201,7 +308,7 @@ void printBreakdown(const FullReadResult& r, int civdelay)
     // The same by the exchange's place in the channel's sixteen: a cost that belongs to one
     // command (the radio storing a memory, the first exchange after the event handling) stands
     // out here.
-    std::cout << "by exchange number in the channel (WriteStr / sleep overshoot, ms summed over"
+    std::cout << "by exchange number in the channel (WriteStr / wait ended late, ms summed over"
                  " the 99 channels):\n ";
     for (size_t k = 0; k < 16; ++k) {
         double w = 0, o = 0;

@@ -65,6 +65,7 @@ int run(int argc, char** argv)
             ++failures;
         }
         auto decoded = Clock::now();
+        line.io.finish();
         const ExchangeTiming& t = line.io.timings.back();
         overhead.push_back(msBetween(t.writeStart, decoded) - civdelay);
         whole.push_back(msBetween(callStart, decoded) - civdelay);
@@ -77,7 +78,7 @@ int run(int argc, char** argv)
     for (const auto& t : line.io.timings) {
         clear.push_back(msBetween(t.openStart, t.clearEnd));
         write.push_back(msBetween(t.writeStart, t.writeEnd));
-        over.push_back(msBetween(t.sleepStart, t.sleepEnd) - t.requestedSleepMs);
+        over.push_back(msBetween(t.writeStart, t.sleepEnd) - t.requestedSleepMs);
         read.push_back(msBetween(t.readStart, t.readEnd));
     }
     std::cout << "decoded frequency: " << freq << "; failed exchanges: " << failures
@@ -87,7 +88,8 @@ int run(int argc, char** argv)
                 describe(statsOf(whole)));
     std::cout << "  ensureOpen + purge: " << describe(statsOf(clear)) << "\n"
               << "  WriteStr:           " << describe(statsOf(write)) << "\n"
-              << "  sleep overshoot:    " << describe(statsOf(over)) << "\n"
+              << "  wait ended late:    " << describe(statsOf(over))
+              << " (deadline: start of WriteStr + civdelay)\n"
               << "  ReadStr:            " << describe(statsOf(read)) << "\n";
 
     // Series 2: the radio's answer time. Same frame; instead of the fixed wait, poll the

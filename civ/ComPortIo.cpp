@@ -1,9 +1,9 @@
 #include "civ/ComPortIo.h"
 
+#include "civ/LineWait.h"
 #include "civ/Transceive.h"
 
 #include <chrono>
-#include <thread>
 
 namespace memvane {
 
@@ -11,7 +11,11 @@ void ComPortIo::ensureOpen() { m_port.SetConnected(true); }
 
 void ComPortIo::clearBuffers() { m_port.ClearBuffer(true, true); }
 
-int ComPortIo::write(const std::string& bytes) { return m_port.WriteStr(bytes); }
+int ComPortIo::write(const std::string& bytes)
+{
+    m_written = Clock::now();
+    return m_port.WriteStr(bytes);
+}
 
 std::string ComPortIo::read(int maxCount)
 {
@@ -20,7 +24,23 @@ std::string ComPortIo::read(int maxCount)
     return bytes;
 }
 
-void ComPortIo::sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void ComPortIo::sleepMs(int ms)
+{
+    const Clock::time_point from = m_written.value_or(Clock::now());
+    m_written.reset(); // the exchange's wait is over; a later sleep counts from its own call
+    linewait::sleepUntil(from + std::chrono::milliseconds(ms));
+}
+
+InputWait ComPortIo::waitForInput(int ms)
+{
+    std::intptr_t fd = m_port.Handle();
+    if (fd < 0)
+        return InputWait::Unsupported;
+    if (!m_written)
+        m_written = Clock::now();
+    return linewait::waitReadable(static_cast<int>(fd),
+                                  *m_written + std::chrono::milliseconds(ms));
+}
 
 void applyDesignValues(TCustomComPort& port)
 {

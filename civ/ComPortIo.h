@@ -4,13 +4,21 @@
 //
 // User-interface thread only, like every call into TComPort. Reads never wait: under the
 // component's default timeouts ReadStr returns at once with what is queued. The exchange's
-// fixed wait is a plain sleep of the calling thread. Errors of the component (EComPort) pass
-// through unchanged.
+// fixed wait is a plain sleep of the calling thread until civdelay after the start of its
+// write (an absolute deadline, so neither the write's own time nor a late start of the sleep
+// lengthens it); the fast exchange's wait, to the same deadline, blocks in poll() on the
+// port's descriptor (civ/LineWait.h). A sleep that follows no write (the transceive monitor's)
+// counts from the call. The fast exchange's wait takes nothing from the port: the bytes are
+// read through ReadStr like any others, so the component's count of what its event thread has
+// reported stays right, and the received-data handler is not called for bytes the exchange has
+// taken. Errors of the component (EComPort) pass through unchanged.
 
 #include "civ/PortIo.h"
 #include "core/ProgramState.h"
 #include "serial/CPort.h"
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 namespace memvane {
@@ -24,9 +32,13 @@ public:
     int write(const std::string& bytes) override;
     std::string read(int maxCount) override;
     void sleepMs(int ms) override;
+    InputWait waitForInput(int ms) override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     TCustomComPort& m_port;
+    std::optional<Clock::time_point> m_written; // start of the write the next wait counts from
 };
 
 // The values the main window's design gives ComPort1, which "ComPort.ini" may then change: COM1

@@ -18,6 +18,43 @@ std::string upToEndMark(const std::string& text, size_t from)
         return {};
     return text.substr(from, end - from);
 }
+
+// True once more bytes cannot change what the checks in ccomportwrite make of `reply`: the
+// expected text with an end mark after it (the first occurrence of the expected text is then
+// fixed, and so is the first end mark after it), or, without the expected text, a refusal with
+// its end mark. Neither the echo of a command (addressed to the radio) nor a broadcast
+// (addressed to 00) holds the expected or the refused text, so neither settles a reply.
+bool replySettled(const std::string& reply, const std::string& look1, const std::string& ng)
+{
+    size_t found = reply.find(look1);
+    if (found != std::string::npos)
+        return reply.find(EndMark, found + look1.size()) != std::string::npos;
+    size_t refused = reply.find(ng);
+    return refused != std::string::npos && reply.find(EndMark, refused) != std::string::npos;
+}
+
+// The fast wait: read what has arrived each time bytes come in, and stop as soon as the reply is
+// settled, at civdelay after the write, or at the byte limit. For every radio that answers
+// within civdelay the bytes examined lead to the same result as the fixed wait's; a silent or
+// late radio is read once more at the deadline, exactly as the fixed wait reads it.
+std::string readReplyFast(const std::string& look1, const std::string& ng, PortIo& port,
+                          int civdelay)
+{
+    std::string bytes, text;
+    for (;;) {
+        InputWait wait = port.waitForInput(civdelay);
+        if (wait == InputWait::Unsupported && bytes.empty()) {
+            port.sleepMs(civdelay);
+            return port.read(civ::MaxReplyBytes);
+        }
+        std::string more = port.read(civ::MaxReplyBytes - static_cast<int>(bytes.size()));
+        bytes += more;
+        text += toHexText(more);
+        if (wait != InputWait::Arrived || bytes.size() >= civ::MaxReplyBytes ||
+            replySettled(text, look1, ng))
+            return bytes;
+    }
+}
 } // namespace
 
 std::string ccomportwrite(const std::string& word, const std::string& look1, PortIo& port,
@@ -26,8 +63,13 @@ std::string ccomportwrite(const std::string& word, const std::string& look1, Por
     port.ensureOpen();
     port.clearBuffers();
     port.write(word);
-    port.sleepMs(state.civdelay);
-    std::string reply = toHexText(port.read(civ::MaxReplyBytes));
+    std::string reply;
+    if (state.fastExchange) {
+        reply = toHexText(readReplyFast(look1, refusedText(state.civhex), port, state.civdelay));
+    } else {
+        port.sleepMs(state.civdelay);
+        reply = toHexText(port.read(civ::MaxReplyBytes));
+    }
 
     size_t found = reply.find(look1);
     if (found != std::string::npos)

@@ -4,6 +4,13 @@
 // takes whatever has arrived (at most 200 bytes, never waiting for more). No events are
 // processed meanwhile, so nothing else of the program runs inside an exchange.
 //
+// With ProgramState::fastExchange the exchange instead blocks until bytes arrive, reads them,
+// and stops waiting as soon as the reply through its end mark (or a refusal through its end
+// mark) is in; civdelay stays the longest it waits. The outcome is decided by the same checks
+// on the bytes read, so a radio that answers within civdelay gives the same results and error
+// lines either way, and a silent one fails after civdelay as before. Bytes that arrive after
+// the reply (a broadcast) stay queued for the transceive monitor.
+//
 // Outcomes:
 //   - the expected text is in the reply: the hex text after it up to the next "FD" (empty when
 //     no "FD" follows); nothing is logged;

@@ -109,6 +109,7 @@ struct Radio
     Radio(const Options& options, std::FILE* err) : ui(state, err, ::isatty(::fileno(err)) != 0)
     {
         state.fillNameTables();
+        state.fastExchange = options.fast;
         if (options.address) {
             state.civhex = *options.address;
             state.civaddr = "$" + state.civhex;
@@ -295,6 +296,10 @@ Options parseArguments(const std::vector<std::string>& args)
             o.version = true;
             continue;
         }
+        if (arg == "--fast") {
+            o.fast = true;
+            continue;
+        }
         std::string name = arg, value;
         bool inlineValue = false;
         if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -382,9 +387,9 @@ Options parseArguments(const std::vector<std::string>& args)
         throw UsageError("--first " + std::to_string(o.first) + " lies after --last " +
                          std::to_string(o.last));
     bool radio = o.command != "convert";
-    if (!radio && (o.port || o.baud || addressSeen))
-        throw UsageError("convert does not talk to the radio: --port, --baud and --address "
-                         "are for read, write and tune");
+    if (!radio && (o.port || o.baud || addressSeen || o.fast))
+        throw UsageError("convert does not talk to the radio: --port, --baud, --address and "
+                         "--fast are for read, write and tune");
     return o;
 }
 
@@ -440,6 +445,8 @@ Options:
   --baud N            the line rate
   --address 58|4E|48  the radio's CI-V address: IC-706MKIIG 58 (default), IC-706MKII 4E,
                       IC-706 48
+  --fast              read each reply as soon as it is complete ("Fast exchange"), still
+                      waiting at most 45 ms
   --format channel|chirp
                       the format of the file read writes, convert writes or write reads
   -h, --help          this text

@@ -42,7 +42,7 @@ struct Options
     std::optional<std::string> port;
     std::optional<int> baud;
     std::optional<std::string> address; // "58", "4E" or "48"
-    // The fast exchange's switch (--fast) belongs here once the exchange offers one.
+    bool fast = false; // --fast: read each reply as soon as it is complete
     bool help = false, version = false;
 };
 

@@ -13,6 +13,9 @@ struct ProgramState {
     std::string civaddr = "$58"; // radio address as "$hh", parsed for command frames
     std::string civhex = "58";   // the same address as two hex digits, for expected texts
     int civdelay = 45;           // ms between sending a command and reading the reply
+    // Read as soon as the reply (or a refusal) is complete instead of after the whole civdelay,
+    // which stays the longest an exchange waits. The "Fast exchange" menu item; off by default.
+    bool fastExchange = false;
     int errcount = 0;            // failed exchanges
     std::string memloc;          // label that starts every error line
     bool stopread = false;       // "STOP Reading Memory" was pressed

@@ -114,7 +114,14 @@ TEST_F(MainWindowTest, MenuHasItsCaptionsInOrder)
     EXPECT_EQ(comments, (QStringList{"Re Read List|ReReadList1", "Show Comments List|showNames1",
                                      "Load Comments from List|test31",
                                      "Clear Comment Texts|ClearCommentTexts1"}));
-    EXPECT_EQ(form->CIVAddress1->actions().size(), 3);
+    QStringList civ;
+    for (QAction* a : form->CIVAddress1->actions())
+        civ << (a->isSeparator() ? "-" : a->text() + "|" + a->objectName());
+    EXPECT_EQ(civ,
+              (QStringList{"IC-706               - 48H|IC7061", "IC-706MKII       - 4EH|IC706mkii1",
+                           "IC-706MKIIG - 58H|IC706MKIIG1", "-", "Fast exchange|FastExchange1"}));
+    EXPECT_TRUE(action("FastExchange1")->isCheckable());
+    EXPECT_FALSE(action("FastExchange1")->isChecked());
     EXPECT_FALSE(action("Errors1")->isEnabled());
     EXPECT_TRUE(action("IC706MKIIG1")->isChecked());
     for (const char* name : {"commportselect1", "OpenCloseEditPanel1", "ClearList1", "helpabout1"})

@@ -107,6 +107,37 @@ TEST_F(StartupTest, WithoutSettingsFileThePortKeepsItsDesignValuesAndCloseCreate
     EXPECT_FALSE(std::filesystem::exists(cwd.path() / "ComPort.ini"));
 }
 
+TEST_F(StartupTest, FastExchangeIsKeptInASectionOfItsOwnAcrossRestarts)
+{
+    const std::vector<std::string> component = {"[ComPort1]",      "Port=COM1",  "BaudRate=19200",
+                                                "StopBits=1",      "DataBits=8", "Parity=None",
+                                                "FlowControl=None"};
+    auto ini = exe.path() / "ComPort.ini";
+    auto restart = [&] {
+        ASSERT_TRUE(form->close());
+        windows.reset();
+        start();
+    };
+    start();
+    EXPECT_FALSE(action("FastExchange1")->isChecked());
+    action("FastExchange1")->trigger();
+    EXPECT_TRUE(form->state().fastExchange);
+    restart();
+    auto lines = component;
+    lines.insert(lines.end(), {"[Memvane]", "FastExchange=1"});
+    EXPECT_EQ(iniLines(readFile(ini)), lines);
+    EXPECT_TRUE(action("FastExchange1")->isChecked());
+    EXPECT_TRUE(form->state().fastExchange);
+
+    action("FastExchange1")->trigger();
+    EXPECT_FALSE(form->state().fastExchange);
+    restart();
+    lines.back() = "FastExchange=0";
+    EXPECT_EQ(iniLines(readFile(ini)), lines);
+    EXPECT_FALSE(action("FastExchange1")->isChecked());
+    EXPECT_FALSE(form->state().fastExchange);
+}
+
 TEST_F(StartupTest, SettingsFileNamingAnotherPortOpensThatPortWithoutMessage)
 {
     Pty other;

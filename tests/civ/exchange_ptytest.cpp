@@ -174,3 +174,41 @@ TEST_F(ExchangePty, MonitorDecodesBroadcastsWhileIdle)
     EXPECT_EQ(memo, "0145.500000\r\nFM  Narrow");
     EXPECT_EQ(line.port.InputCount(), 0);
 }
+
+// The fast exchange through TComPort: the same results and error lines as the fixed wait, and
+// it takes every byte up to the reply's end mark, so the received-data handler finds nothing of
+// the exchange's bytes left.
+TEST_F(ExchangePty, FastExchangeGivesTheFixedWaitsResults)
+{
+    state.civdelay = 45;
+    state.fastExchange = true;
+    line.radio.setDelayMs(5); // echo first, the reply 5 ms later
+    line.radio.tune(145'500'000);
+    line.radio.refuse({std::string(1, '\x0A'), 0, 1});
+    EXPECT_EQ(exchange("FEFE58E003FD", "FEFEE05803"), "0000504501");
+    EXPECT_EQ(line.port.InputCount(), 0);
+    EXPECT_EQ(exchange("FEFE58E0080099FD", "FEFEE058"), "FB");
+    EXPECT_EQ(exchange("FEFE58E00AFD", "FEFEE058FB"), "");
+    EXPECT_EQ(line.port.InputCount(), 0);
+    EXPECT_EQ(ui.errorLines,
+              (std::vector<std::string>{
+                  "Mem 7 Command sent to radio was FEFE58E00AFD",
+                  "Mem 7 Incorrect return from Radio!! - Expected FEFEE058FB but got FEFEE058FA "
+                  "Command failed.",
+                  ""}));
+    EXPECT_EQ(line.radio.frameLog(),
+              (std::vector<std::string>{"FEFE58E003FD", "FEFE58E0080099FD", "FEFE58E00AFD"}));
+
+    // A reply after civdelay, and no reply at all: the failure of the fixed wait.
+    ui = FakeUi{};
+    ui.label = "Reading Memory Location 7";
+    line.radio.setLateMs(state.civdelay + 200);
+    EXPECT_THROW(exchange("FEFE58E003FD", "FEFEE05803"), EAbort);
+    expectNoReplyLines("FEFE58E003FD");
+    ui = FakeUi{};
+    ui.label = "Reading Memory Location 7";
+    line.radio.setLateMs(0);
+    line.radio.setSilent(true);
+    EXPECT_THROW(exchange("FEFE58E008FD", "FEFEE058FB"), EAbort);
+    expectNoReplyLines("FEFE58E008FD");
+}

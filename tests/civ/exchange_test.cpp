@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace memvane;
 using namespace memvane::test;
 
@@ -179,4 +181,89 @@ TEST_F(ExchangeTest, RunCommandBuildsFrameAndExpectationFromTheState)
     answer("FEFEE0480C006000FD");
     EXPECT_EQ(runCommand(std::string(1, '\x0C'), "0C", port, state, ui), "006000");
     EXPECT_EQ(port.frames, (std::vector<std::string>{"FEFE48E00CFD"}));
+}
+
+// The fast exchange reads as bytes come in and stops at the settled reply; whatever the radio
+// sends within civdelay, its outcome is the fixed wait's.
+TEST_F(ExchangeTest, FastExchangeEndsLikeTheFixedWait)
+{
+    const std::string echo = fromHex("FEFE58E003FD");
+    const std::string data = fromHex("FEFEE058030000504501FD");
+    const std::string refusal = fromHex("FEFEE058FAFD");
+    const std::string broadcast = fromHex("FEFE0058000000100700FD");
+    struct Case
+    {
+        const char* name;
+        bool echo;
+        Reply reply;
+        bool waitsToDeadline; // the fast exchange cannot stop before civdelay
+        std::string leftUnread = {};
+    };
+    const Case cases[] = {
+        {"reply in pieces", true,
+         Reply{"", "", {fromHex("FEFEE058"), fromHex("0300005045"), fromHex("01FD")}}, false},
+        {"echo in pieces", false,
+         Reply{"", "", {echo.substr(0, 3), echo.substr(3) + data.substr(0, 5), data.substr(5)}},
+         false},
+        {"broadcast right after the reply", true, Reply{"", "", {data, broadcast}}, false,
+         broadcast},
+        {"broadcast in the same arrival", true, Reply{data + broadcast, ""}, false},
+        {"broadcast before the reply", true, Reply{"", "", {broadcast, data}}, false},
+        {"refused", true, Reply{"", "", {refusal}}, false},
+        {"refusal, its end mark later", true, Reply{"", "", {refusal.substr(0, 5), "\xFD"}}, false},
+        {"late reply", true, Reply{"", data}, true, data},
+        {"silence", false, Reply{}, true},
+        {"echo only", true, Reply{}, true},
+        {"expected text, end mark never comes", true, Reply{"", "", {data.substr(0, 8)}}, true},
+        {"refusal without its end mark", true, Reply{"", "", {refusal.substr(0, 5)}}, true},
+        {"noise past the byte limit", false,
+         Reply{"", "", {std::string(150, '\x11'), std::string(150, '\x11'), data}}, false,
+         std::string(100, '\x11') + data},
+    };
+    struct Outcome
+    {
+        std::string result; // "abort" for the silent abort
+        int errcount;
+        std::vector<std::string> errorLines;
+        std::string label;
+        bool operator==(const Outcome&) const = default;
+    };
+    auto run = [&](const Case& c, bool fast) {
+        port = ScriptedPort{};
+        port.echo = c.echo;
+        port.respond = [&](auto&) { return c.reply; };
+        state.errcount = 0;
+        state.fastExchange = fast;
+        ui = FakeUi{};
+        ui.label = "Reading Memory Location 12";
+        Outcome o;
+        try {
+            o.result = exchange(ReadFreq, "FEFEE05803");
+        } catch (const EAbort&) {
+            o.result = "abort";
+        }
+        o.errcount = state.errcount;
+        o.errorLines = ui.errorLines;
+        o.label = ui.label;
+        return o;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Outcome fixed = run(c, false);
+        Outcome fast = run(c, true);
+        EXPECT_EQ(fast, fixed) << "fixed: " << fixed.result << ", fast: " << fast.result;
+        const auto& calls = port.calls;
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "wait: deadline"), c.waitsToDeadline);
+        EXPECT_EQ(toHexText(port.unread()), toHexText(c.leftUnread));
+    }
+}
+
+TEST_F(ExchangeTest, FastExchangeOnALineThatCannotWaitTakesTheFixedWait)
+{
+    state.fastExchange = true;
+    port.canWait = false;
+    answer("FEFEE058030000504501FD");
+    EXPECT_EQ(exchange(ReadFreq, "FEFEE05803"), "0000504501");
+    EXPECT_EQ(port.calls, (std::vector<std::string>{"open", "clear", "write FEFE58E003FD", "wait",
+                                                    "sleep 45", "read 200"}));
 }

@@ -21,8 +21,9 @@ std::string usageError(const std::vector<std::string>& args)
 TEST(CliArguments, OptionsGoBeforeOrAfterTheCommand)
 {
     Options o = parseArguments({"--port", "ttyUSB0", "read", "--first=3", "--last", "7", "-o",
-                                "x.csv", "--address", "4e", "--baud", "9600"});
+                                "x.csv", "--address", "4e", "--baud", "9600", "--fast"});
     EXPECT_EQ(o.command, "read");
+    EXPECT_TRUE(o.fast);
     EXPECT_EQ(o.port, "ttyUSB0");
     EXPECT_EQ(o.first, 3);
     EXPECT_EQ(o.last, 7);
@@ -53,8 +54,8 @@ TEST(CliArguments, BadUsageIsRefusedWithItsReason)
         {{"tune", "5", "-o", "x"}, "-o belongs to the read command"},
         {{"read", "--rows", "1"}, "--rows belongs to the write command"},
         {{"convert", "a", "b", "--port", "COM1"},
-         "convert does not talk to the radio: --port, --baud and --address are for read, write "
-         "and tune"},
+         "convert does not talk to the radio: --port, --baud, --address and --fast are for read, "
+         "write and tune"},
     };
     for (const auto& [args, why] : cases)
         EXPECT_EQ(usageError(args), why) << ::testing::PrintToString(args);

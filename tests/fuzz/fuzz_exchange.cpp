@@ -2,7 +2,8 @@
 // command with bytes from the fuzzer. The first byte chooses what runs:
 //   0  one ccomportwrite: the outcome follows from where the expected and the refused texts
 //      occur in the reply (result up to the next "FD"; three error lines and an empty result
-//      for a refusal; three error lines and EAbort otherwise);
+//      for a refusal; three error lines and EAbort otherwise); then the fast exchange against
+//      the fixed wait on bytes that arrive in pieces, some of them after civdelay;
 //   1  one channel read, 2  "Read Radio Memory", 3  "Write to Radio" and 5 "Re-Read Selected
 //      Chans" of rows from a channel file also made of fuzz bytes, 4  "Go To Chan".
 // For every operation: only the program's own errors escape (EAbort, EConvertError, EListError;
@@ -129,6 +130,93 @@ void oneExchange(FuzzedDataProvider& fdp, ProgramState& state, RecordingUi& ui)
     }
 }
 
+// A line whose bytes arrive in pieces: the first `inTime` within civdelay (one per wait for
+// input, or all of them during the fixed wait), the rest after it.
+struct PieceLine : PortIo
+{
+    std::vector<std::string> pieces;
+    size_t inTime = 0, next = 0;
+    std::string queue;
+    size_t bytesRead = 0;
+    void ensureOpen() override {}
+    void clearBuffers() override {}
+    int write(const std::string& b) override { return static_cast<int>(b.size()); }
+    std::string read(int maxCount) override
+    {
+        FUZZ_CHECK(maxCount > 0);
+        std::string got = queue.substr(0, static_cast<size_t>(maxCount));
+        queue.erase(0, got.size());
+        bytesRead += got.size();
+        return got;
+    }
+    void sleepMs(int) override
+    {
+        while (next < inTime)
+            queue += pieces[next++];
+    }
+    InputWait waitForInput(int) override
+    {
+        while (queue.empty() && next < inTime)
+            queue += pieces[next++];
+        return queue.empty() ? InputWait::TimedOut : InputWait::Arrived;
+    }
+};
+
+struct Outcome
+{
+    std::string result; // "abort" for the silent abort
+    std::vector<std::string> errorLines;
+    std::string status;
+    bool operator==(const Outcome&) const = default;
+};
+
+Outcome exchangeOn(PieceLine& line, const std::string& look1, ProgramState state, bool fast)
+{
+    state.fastExchange = fast;
+    RecordingUi ui;
+    ui.setStatus("Reading Memory Location 1");
+    Outcome o;
+    try {
+        o.result = ccomportwrite("\xFE\xFE", look1, line, state, ui);
+    } catch (const EAbort&) {
+        o.result = "abort";
+    }
+    o.errorLines = ui.errorLines;
+    o.status = ui.status();
+    return o;
+}
+
+// Whatever arrives within civdelay, the fast exchange ends as the fixed wait does, except that
+// it stops at a refusal complete before the expected text has arrived (a radio answers a
+// command once, so that reply is the answer). It never examines more than 200 bytes.
+void fastAgainstFixed(FuzzedDataProvider& fdp, const ProgramState& state)
+{
+    const std::string look1 = "FEFEE0" + state.civhex + toHexText(fdp.ConsumeBytesAsString(1));
+    PieceLine line;
+    const int count = fdp.ConsumeIntegralInRange<int>(0, 8);
+    for (int i = 0; i < count; ++i)
+        line.pieces.push_back(fdp.ConsumeRandomLengthString(120));
+    line.inTime = fdp.ConsumeIntegralInRange<size_t>(0, line.pieces.size());
+
+    const Outcome fixed = exchangeOn(line, look1, state, false);
+    std::string inTime;
+    for (size_t i = 0; i < line.inTime; ++i)
+        inTime += line.pieces[i];
+    PieceLine again;
+    again.pieces = line.pieces;
+    again.inTime = line.inTime;
+    const Outcome fast = exchangeOn(again, look1, state, true);
+    FUZZ_CHECK(again.bytesRead <= 200);
+    if (fast == fixed)
+        return;
+    const std::string hex = toHexText(inTime.substr(0, 200));
+    const size_t found = hex.find(look1);
+    const size_t refused = hex.find("FEFEE0" + state.civhex + "FA");
+    FUZZ_CHECK(fixed.errorLines.empty() && fast.errorLines.size() == 3 && fast.result.empty());
+    FUZZ_CHECK(found != std::string::npos && refused != std::string::npos);
+    FUZZ_CHECK(hex.find("FD", refused) < found + look1.size());
+}
+
 bool isCommand(const std::string& frame, uint8_t command, size_t size)
 {
     return frame.size() == size && static_cast<uint8_t>(frame[4]) == command;
@@ -180,6 +268,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         switch (mode) {
         case 0:
             oneExchange(fdp, state, ui);
+            fastAgainstFixed(fdp, state);
             return 0;
         case 1: {
             const int memory = fdp.ConsumeIntegralInRange<int>(0, 199);

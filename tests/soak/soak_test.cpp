@@ -698,6 +698,7 @@ std::pair<std::vector<std::string>, bool> checkErrorLines(const std::vector<std:
 TEST(PtySoak, ReadsAndWritesThroughThePortUnderRandomFaults)
 {
     std::mt19937_64 rng(soakSeed() + 1);
+    std::mt19937_64 fastRng(soakSeed() + 2);
     TempDir dir;
     sim::PtyRadioOptions options;
     options.delayMs = 0;
@@ -744,6 +745,9 @@ TEST(PtySoak, ReadsAndWritesThroughThePortUnderRandomFaults)
                               : static_cast<LineFault>(pick(rng, 0, 6));
         ++faults[fault];
         ++stats.ops[reading ? "re-read" : "write"];
+        // Half the operations read each reply as soon as it is complete; same checks.
+        state.fastExchange = fastRng() % 2 == 0;
+        ++stats.ops[state.fastExchange ? "with the fast exchange" : "with the fixed wait"];
 
         std::vector<size_t> ticked;
         if (reading) {
