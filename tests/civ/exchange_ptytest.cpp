@@ -185,6 +185,7 @@ TEST_F(ExchangePty, FastExchangeGivesTheFixedWaitsResults)
     line.radio.setDelayMs(5); // echo first, the reply 5 ms later
     line.radio.tune(145'500'000);
     line.radio.refuse({std::string(1, '\x0A'), 0, 1});
+    line.radio.withModel([](sim::RadioModel& m) { m.setMemory(99, sim::Memory{}); });
     EXPECT_EQ(exchange("FEFE58E003FD", "FEFEE05803"), "0000504501");
     EXPECT_EQ(line.port.InputCount(), 0);
     EXPECT_EQ(exchange("FEFE58E0080099FD", "FEFEE058"), "FB");
