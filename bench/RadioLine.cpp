@@ -4,6 +4,7 @@
 #include "channels/ChannelWriter.h"
 #include "channels/RadioContext.h"
 #include "civ/Codec.h"
+#include "civ/ComPortIo.h"
 #include "core/Errors.h"
 
 #include <algorithm>
@@ -73,19 +74,8 @@ RadioLine::RadioLine(const std::string& path) : port("ComPort1")
     monitorState.fillNameTables();
     // The main window's design values (Unit1's loadComPortDesign), on the given device.
     port.BeginLoading();
-    port.SetBaudRate(br19200);
+    applyDesignValues(port);
     port.SetPort(path);
-    port.Parity().SetBits(prNone);
-    port.SetStopBits(sbOneStopBit);
-    port.SetDataBits(dbEight);
-    port.SetEvents({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD,
-                    evRx80Full});
-    port.FlowControl().SetOutCTSFlow(false);
-    port.FlowControl().SetOutDSRFlow(false);
-    port.FlowControl().SetControlDTR(dtrDisable);
-    port.FlowControl().SetControlRTS(rtsDisable);
-    port.FlowControl().SetXonXoffOut(false);
-    port.FlowControl().SetXonXoffIn(false);
     port.OnRxChar = [this](TCustomComPort* sender, int) {
         auto start = Clock::now();
         monitorTransceive(*sender, monitorState);

@@ -633,34 +633,7 @@ TEST_F(E2e, ReadSaveEditWriteAndClose)
 
     // Edit panel: open the row of memory 5 with a double click, make it a 2 m repeater
     // channel in FM, "Refrash", "Change Line".
-    Picture before = screen();
-    std::optional<ListRows> rows = listRows(before, m_top);
-    ASSERT_TRUE(rows) << "no list rows found on the screen";
-    const int memLocX = kPanel1Width + 1 + 40 + 25;
-    m_desktop->doubleClick(m_window, memLocX, rows->centre(4));
-    const int panelTop = kWindowHeight - kEditPanelHeight;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return changedPixels(before, screen(), 2, panelTop + 5, kPanel1Width - 2,
-                                 kWindowHeight - 5) > 500;
-        },
-        20s))
-        << "the edit panel did not open";
-    shot("edit-panel-opened");
-    m_desktop->focus(m_window);
-    clickEditText(Edit8);
-    m_desktop->key(m_window, "ctrl+a");
-    m_desktop->type(m_window, "145.65");
-    clickEditText(ComboBox2);
-    m_desktop->key(m_window, "ctrl+a");
-    m_desktop->type(m_window, "FM");
-    clickEditText(ComboBox3);
-    m_desktop->key(m_window, "ctrl+a");
-    m_desktop->type(m_window, "Normal");
-    m_desktop->click(m_window, CheckBox1.x + 7, panelTop + CheckBox1.y + CheckBox1.h / 2);
-    clickEditPanel(Button2);
-    shot("edit-panel-refrashed");
-    clickEditPanel(change);
+    ASSERT_NO_FATAL_FAILURE(editRow(4, "145.65"));
     shot("line-changed");
 
     // The changed row, seen through a second save: ticked, receive 145.65 and transmit 0.6 MHz
