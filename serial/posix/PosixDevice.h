@@ -6,7 +6,7 @@
 //
 // Threads: every operation holds a Use, so close() waits until the running ones have left the
 // descriptor; the closing event ends their waits first. m_mutex guards the members below it;
-// the atomics are set by one thread and read by the event thread's wait.
+// the atomics are read by the line-event wait while other calls set them.
 
 #include "serial/ComBackend.h"
 #include "serial/posix/PosixEvent.h"
