@@ -149,9 +149,8 @@ void TComSelect::UpdateSettings(int& ItemIndex)
     if (FComProperty == cpNone)
         return;
     std::string current = currentText();
-    auto found = std::find_if(FItems.begin(), FItems.end(), [&](const std::string& item) {
-        return SameText(item, current);
-    });
+    auto found = std::find_if(FItems.begin(), FItems.end(),
+                              [&](const std::string& item) { return SameText(item, current); });
     if (found == FItems.end()) {
         // A port the list does not offer (a name typed into "ComPort.ini", a link, a by-id
         // path) is still the port in use: listed and shown, so OK keeps it rather than

@@ -34,8 +34,8 @@ inline std::optional<Clock::time_point> earlier(std::optional<Clock::time_point>
 
 // The end of a transfer of `size` bytes bounded by multiplier x size + constant milliseconds
 // (capped far beyond any real wait, so the sum cannot overflow the clock).
-inline Clock::time_point totalDeadline(Clock::time_point start, std::uint32_t multiplier,
-                                       int size, std::uint32_t constant)
+inline Clock::time_point totalDeadline(Clock::time_point start, std::uint32_t multiplier, int size,
+                                       std::uint32_t constant)
 {
     std::uint64_t ms = std::uint64_t(multiplier) * std::uint64_t(size) + constant;
     return start + std::chrono::milliseconds(std::min<std::uint64_t>(ms, 1ull << 40));

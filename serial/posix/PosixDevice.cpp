@@ -1,7 +1,7 @@
 // The device's life time, line settings, modem lines, queues and error counters.
 
-#include "serial/CPortTypes.h"
 #include "serial/posix/PosixDevice.h"
+#include "serial/CPortTypes.h"
 #include "serial/posix/PosixErrors.h"
 #include "serial/posix/Termios2.h"
 

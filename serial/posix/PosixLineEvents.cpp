@@ -13,7 +13,7 @@
 namespace memvane::posix {
 
 ComWaitResult PosixDevice::waitCommEvent(ComEvent* stop, int timeoutMs, std::uint32_t& mask,
-                            int& error)
+                                         int& error)
 {
     mask = 0;
     error = 0;

@@ -32,8 +32,8 @@ int PosixDevice::read(void* buffer, int size, int& count)
         total = start + std::chrono::milliseconds(t.ReadTotalTimeoutConstant);
     } else if (!immediate &&
                (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0)) {
-        total = totalDeadline(start, t.ReadTotalTimeoutMultiplier, size,
-                              t.ReadTotalTimeoutConstant);
+        total =
+            totalDeadline(start, t.ReadTotalTimeoutMultiplier, size, t.ReadTotalTimeoutConstant);
     }
     const bool useInterval = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kMaxDword;
     std::optional<Clock::time_point> lastByte;

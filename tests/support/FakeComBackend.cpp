@@ -177,9 +177,8 @@ public:
     {
         errors = 0;
         stat = TComStat{};
-        return logged("clearCommError", "clearCommError", [&] {
-            stat.InQueue = static_cast<std::uint32_t>(m_st->rx.size());
-        });
+        return logged("clearCommError", "clearCommError",
+                      [&] { stat.InQueue = static_cast<std::uint32_t>(m_st->rx.size()); });
     }
     int getModemStatus(std::uint32_t& status) override
     {
