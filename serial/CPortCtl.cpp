@@ -1,5 +1,6 @@
 #include "serial/CPortCtl.h"
 
+#include "core/Numbers.h"
 #include "serial/CPort.h"
 #include "serial/PortEnumerator.h"
 
@@ -8,14 +9,6 @@
 namespace memvane {
 
 namespace {
-
-bool sameTextNoCase(const std::string& a, const std::string& b)
-{
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [&](unsigned char x, unsigned char y) { return lower(x) == lower(y); });
-}
 
 // Device names are bytes; shown as UTF-8 when they are, else byte for byte.
 QString toDisplay(const std::string& bytes)
@@ -156,9 +149,8 @@ void TComSelect::UpdateSettings(int& ItemIndex)
     if (FComProperty == cpNone)
         return;
     std::string current = currentText();
-    auto found = std::find_if(FItems.begin(), FItems.end(), [&](const std::string& item) {
-        return sameTextNoCase(item, current);
-    });
+    auto found = std::find_if(FItems.begin(), FItems.end(),
+                              [&](const std::string& item) { return SameText(item, current); });
     if (found == FItems.end()) {
         // A port the list does not offer (a name typed into "ComPort.ini", a link, a by-id
         // path) is still the port in use: listed and shown, so OK keeps it rather than

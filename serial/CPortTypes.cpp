@@ -43,6 +43,30 @@ template <int N> const char* textOf(int ordinal, const char* const (&table)[N])
     return ordinal >= 0 && ordinal < N ? table[ordinal] : "";
 }
 
+// The device bits of the members of `set`; `bits` holds each member's bit in ordinal order.
+template <typename E, int N>
+std::uint32_t deviceBits(TEnumSet<E, N> set, const std::uint32_t (&bits)[N])
+{
+    std::uint32_t mask = 0;
+    for (int i = 0; i < N; ++i) {
+        if (set.Contains(static_cast<E>(i)))
+            mask |= bits[i];
+    }
+    return mask;
+}
+
+// The members whose device bit is in `mask`.
+template <typename E, int N>
+TEnumSet<E, N> membersOf(std::uint32_t mask, const std::uint32_t (&bits)[N])
+{
+    TEnumSet<E, N> set;
+    for (int i = 0; i < N; ++i) {
+        if (mask & bits[i])
+            set.Include(static_cast<E>(i));
+    }
+    return set;
+}
+
 } // namespace
 
 const char* BaudRateToStr(TBaudRate v)
@@ -130,65 +154,35 @@ std::uint32_t RTSToFlags(TRTSFlowControl v)
 
 std::uint32_t EventsToMask(TComEvents events)
 {
-    std::uint32_t mask = 0;
-    for (int i = 0; i < 10; ++i) {
-        if (events.Contains(static_cast<TComEvent>(i)))
-            mask |= kEventBits[i];
-    }
-    return mask;
+    return deviceBits(events, kEventBits);
 }
 
 TComEvents MaskToEvents(std::uint32_t mask)
 {
-    TComEvents events;
-    for (int i = 0; i < 10; ++i) {
-        if (mask & kEventBits[i])
-            events.Include(static_cast<TComEvent>(i));
-    }
-    return events;
+    return membersOf<TComEvent>(mask, kEventBits);
 }
 
 TComSignals ModemStatusToSignals(std::uint32_t status)
 {
-    TComSignals signals;
-    for (int i = 0; i < 4; ++i) {
-        if (status & kSignalBits[i])
-            signals.Include(static_cast<TComSignal>(i));
-    }
-    return signals;
+    return membersOf<TComSignal>(status, kSignalBits);
 }
 
 std::uint32_t SignalsToModemStatus(TComSignals signals)
 {
-    std::uint32_t status = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (signals.Contains(static_cast<TComSignal>(i)))
-            status |= kSignalBits[i];
-    }
-    return status;
+    return deviceBits(signals, kSignalBits);
 }
 
 TComErrors LineErrorsToErrors(std::uint32_t errors, bool parityChecked)
 {
-    TComErrors result;
-    for (int i = 0; i < 8; ++i) {
-        if (!(errors & kErrorBits[i]))
-            continue;
-        if (i == ceRxParity && !parityChecked)
-            continue;
-        result.Include(static_cast<TComError>(i));
-    }
+    TComErrors result = membersOf<TComError>(errors, kErrorBits);
+    if (!parityChecked)
+        result.Exclude(ceRxParity);
     return result;
 }
 
 std::uint32_t ErrorsToLineErrors(TComErrors errors)
 {
-    std::uint32_t bits = 0;
-    for (int i = 0; i < 8; ++i) {
-        if (errors.Contains(static_cast<TComError>(i)))
-            bits |= kErrorBits[i];
-    }
-    return bits;
+    return deviceBits(errors, kErrorBits);
 }
 
 } // namespace memvane

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace memvane::test {
 
@@ -88,25 +89,11 @@ public:
     }
     int setCommState(const TComDCB& dcb) override
     {
-        std::lock_guard lock(m_st->mutex);
-        if (m_closed)
-            return EBADF;
-        m_st->log("setCommState");
-        if (int err = m_st->error("setCommState"))
-            return err;
-        m_st->dcbs.push_back(dcb);
-        return 0;
+        return logged("setCommState", "setCommState", [&] { m_st->dcbs.push_back(dcb); });
     }
     int setCommTimeouts(const TComTimeoutValues& t) override
     {
-        std::lock_guard lock(m_st->mutex);
-        if (m_closed)
-            return EBADF;
-        m_st->log("setCommTimeouts");
-        if (int err = m_st->error("setCommTimeouts"))
-            return err;
-        m_st->timeouts = t;
-        return 0;
+        return logged("setCommTimeouts", "setCommTimeouts", [&] { m_st->timeouts = t; });
     }
     int setCommMask(std::uint32_t mask) override
     {
@@ -155,30 +142,20 @@ public:
     }
     int read(void* buffer, int size, int& count) override
     {
-        std::lock_guard lock(m_st->mutex);
         count = 0;
-        if (m_closed)
-            return EBADF;
-        m_st->log("read " + std::to_string(size));
-        if (int err = m_st->error("read"))
-            return err;
-        count = std::min<int>(size, static_cast<int>(m_st->rx.size()));
-        std::memcpy(buffer, m_st->rx.data(), static_cast<std::size_t>(count));
-        m_st->rx.erase(0, static_cast<std::size_t>(count));
-        return 0;
+        return logged("read " + std::to_string(size), "read", [&] {
+            count = std::min<int>(size, static_cast<int>(m_st->rx.size()));
+            std::memcpy(buffer, m_st->rx.data(), static_cast<std::size_t>(count));
+            m_st->rx.erase(0, static_cast<std::size_t>(count));
+        });
     }
     int write(const void* buffer, int size, int& count) override
     {
-        std::lock_guard lock(m_st->mutex);
         count = 0;
-        if (m_closed)
-            return EBADF;
-        m_st->log("write " + std::to_string(size));
-        if (int err = m_st->error("write"))
-            return err;
-        m_st->tx.append(static_cast<const char*>(buffer), static_cast<std::size_t>(size));
-        count = size;
-        return 0;
+        return logged("write " + std::to_string(size), "write", [&] {
+            m_st->tx.append(static_cast<const char*>(buffer), static_cast<std::size_t>(size));
+            count = size;
+        });
     }
     int purge(std::uint32_t flags) override
     {
@@ -198,28 +175,15 @@ public:
     }
     int clearCommError(std::uint32_t& errors, TComStat& stat) override
     {
-        std::lock_guard lock(m_st->mutex);
         errors = 0;
         stat = TComStat{};
-        if (m_closed)
-            return EBADF;
-        m_st->log("clearCommError");
-        if (int err = m_st->error("clearCommError"))
-            return err;
-        stat.InQueue = static_cast<std::uint32_t>(m_st->rx.size());
-        return 0;
+        return logged("clearCommError", "clearCommError",
+                      [&] { stat.InQueue = static_cast<std::uint32_t>(m_st->rx.size()); });
     }
     int getModemStatus(std::uint32_t& status) override
     {
-        std::lock_guard lock(m_st->mutex);
         status = 0;
-        if (m_closed)
-            return EBADF;
-        m_st->log("getModemStatus");
-        if (int err = m_st->error("getModemStatus"))
-            return err;
-        status = m_st->modemStatus;
-        return 0;
+        return logged("getModemStatus", "getModemStatus", [&] { status = m_st->modemStatus; });
     }
     int escapeCommFunction(std::uint32_t function) override
     {
@@ -254,13 +218,20 @@ public:
     }
 
 private:
-    int logged(const std::string& text, const std::string& op)
+    // Under the lock: a closed device refuses, the call is logged, an error the test set for
+    // `op` (or a hang-up) fails it; otherwise `effect` runs.
+    int logged(const std::string& text, const std::string& op,
+               const std::function<void()>& effect = {})
     {
         std::lock_guard lock(m_st->mutex);
         if (m_closed)
             return EBADF;
         m_st->log(text);
-        return m_st->error(op);
+        if (int err = m_st->error(op))
+            return err;
+        if (effect)
+            effect();
+        return 0;
     }
 
     std::shared_ptr<State> m_st;
