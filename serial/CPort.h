@@ -25,282 +25,41 @@
 // on it before that closes the port at once and raises its error with the reason as Detail.
 // Either way Connected is False afterwards, so the next Open finds the device again by its name.
 //
-// Errors are EComPort (codes below), except "Cannot assign a %s to a %s" (EConvertError).
+// Errors are EComPort (codes in serial/ComPortError.h), except "Cannot assign a %s to a %s"
+// (EConvertError).
+//
+// This header is the one callers include; it brings in the parts of the component:
+//   serial/ComPortError.h      EComPort and its codes
+//   serial/ComPortValues.h     the value objects (parity, flow control, timeouts, queue sizes)
+//   serial/LineSettingsBlock.h BuildDCB, the line-settings block from those values
+//   serial/ComLink.h           the event handler types and TComLink
+//   serial/ComPortAsync.h      TCPortAsync, the transfer record
+//   serial/ComThread.h         TComThread, the event thread
+// The port itself is implemented in CPort.cpp (opening, closing, settings), ComPortTransfers.cpp,
+// ComPortLine.cpp (queries, line control, links) and ComPortDispatch.cpp (handling line events).
 
-#include "core/Errors.h"
 #include "serial/CPortTypes.h"
+#include "serial/ComLink.h"
+#include "serial/ComPortAsync.h"
+#include "serial/ComPortError.h"
+#include "serial/ComPortValues.h"
+#include "serial/ComThread.h"
+#include "serial/LineSettingsBlock.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 namespace memvane {
 
-class TCustomComPort;
-class TComThread;
 class TComBackend;
 class ComDevice;
 class ComEvent;
-struct TComDCB;
-
-// Component error codes.
-enum : int {
-    CError_OpenFailed = 1,
-    CError_WriteFailed = 2,
-    CError_ReadFailed = 3,
-    CError_InvalidAsync = 4,
-    CError_PurgeFailed = 5,
-    CError_AsyncCheck = 6,
-    CError_SetStateFailed = 7,
-    CError_TimeoutsFailed = 8,
-    CError_SetupComFailed = 9,
-    CError_ClearComFailed = 10,
-    CError_ModemStatFailed = 11,
-    CError_EscapeComFailed = 12,
-    CError_TransmitFailed = 13,
-    CError_ConnChangeProp = 14,
-    CError_EnumPortsFailed = 15,
-    CError_StoreFailed = 16,
-    CError_LoadFailed = 17,
-    CError_RegFailed = 18,
-    CError_LedStateFailed = 19,
-    CError_ThreadCreated = 20,
-    CError_WaitFailed = 21,
-    CError_HasLink = 22,
-    CError_RegError = 23,
-};
-
-class EComPort : public AppError
-{
-public:
-    // "COM Port Error: <text>"; WinCode -1.
-    explicit EComPort(int ACode);
-    // "COM Port Error: <text> on <port>" (code 23: "... on registry read"). `detail` is the
-    // system's explanation for the user (why an open failed), kept apart from the fixed message.
-    EComPort(int ACode, int AWinCode, const std::string& portName, std::string detail = {});
-
-    int Code() const { return FCode; }
-    int WinCode() const { return FWinCode; }
-    const std::string& Detail() const { return m_detail; }
-
-    // The text of a code; "Unknown Error #<n>" outside the table.
-    static std::string CodeText(int code);
-
-private:
-    int FWinCode;
-    int FCode;
-    std::string m_detail;
-};
-
-// Event handler types. An empty slot is skipped.
-using TNotifyEvent = std::function<void(TCustomComPort* Sender)>;
-using TRxCharEvent = std::function<void(TCustomComPort* Sender, int Count)>;
-using TRxBufEvent = std::function<void(TCustomComPort* Sender, const char* Buffer, int Count)>;
-using TComErrorEvent = std::function<void(TCustomComPort* Sender, TComErrors Errors)>;
-using TComSignalEvent = std::function<void(TCustomComPort* Sender, bool OnOff)>;
-
-// Base of the assignable value objects.
-class TComPersistent
-{
-public:
-    virtual ~TComPersistent() = default;
-    virtual const char* ClassName() const = 0;
-    // Copies every value of Source; a Source of another class raises EConvertError
-    // "Cannot assign a <Source class> to a <this class>".
-    virtual void Assign(const TComPersistent& Source);
-
-protected:
-    [[noreturn]] void AssignError(const TComPersistent& Source) const;
-};
-
-class TComParity : public TComPersistent
-{
-public:
-    TComParity() = default;
-    TComParity(const TComParity&) = delete;
-    TComParity& operator=(const TComParity&) = delete;
-    const char* ClassName() const override { return "TComParity"; }
-    void Assign(const TComPersistent& Source) override;
-    TCustomComPort* ComPort() const { return FComPort; }
-
-    TParityBits Bits() const { return FBits; }
-    void SetBits(TParityBits Value);
-    bool Check() const { return FCheck; }
-    void SetCheck(bool Value);
-    bool Replace() const { return FReplace; }
-    void SetReplace(bool Value);
-    TComChar ReplaceChar() const { return FReplaceChar; }
-    void SetReplaceChar(TComChar Value);
-
-private:
-    friend class TCustomComPort;
-    void changed();
-    TCustomComPort* FComPort = nullptr;
-    TParityBits FBits = prNone;
-    bool FCheck = false;
-    bool FReplace = false;
-    TComChar FReplaceChar = 0;
-};
-
-class TComFlowControl : public TComPersistent
-{
-public:
-    TComFlowControl() = default;
-    TComFlowControl(const TComFlowControl&) = delete;
-    TComFlowControl& operator=(const TComFlowControl&) = delete;
-    const char* ClassName() const override { return "TComFlowControl"; }
-    void Assign(const TComPersistent& Source) override;
-    TCustomComPort* ComPort() const { return FComPort; }
-
-    bool OutCTSFlow() const { return FOutCTSFlow; }
-    void SetOutCTSFlow(bool Value);
-    bool OutDSRFlow() const { return FOutDSRFlow; }
-    void SetOutDSRFlow(bool Value);
-    TDTRFlowControl ControlDTR() const { return FControlDTR; }
-    void SetControlDTR(TDTRFlowControl Value);
-    TRTSFlowControl ControlRTS() const { return FControlRTS; }
-    void SetControlRTS(TRTSFlowControl Value);
-    bool XonXoffOut() const { return FXonXoffOut; }
-    void SetXonXoffOut(bool Value);
-    bool XonXoffIn() const { return FXonXoffIn; }
-    void SetXonXoffIn(bool Value);
-    bool DSRSensitivity() const { return FDSRSensitivity; }
-    void SetDSRSensitivity(bool Value);
-    bool TxContinueOnXoff() const { return FTxContinueOnXoff; }
-    void SetTxContinueOnXoff(bool Value);
-    TComChar XonChar() const { return FXonChar; }
-    void SetXonChar(TComChar Value);
-    TComChar XoffChar() const { return FXoffChar; }
-    void SetXoffChar(TComChar Value);
-
-    // The summary of RTS, CTS and XON/XOFF values; setting it rewrites those values (fcCustom
-    // changes none) and re-applies the line settings in every case.
-    TFlowControl FlowControl() const;
-    void SetFlowControl(TFlowControl Value);
-
-private:
-    friend class TCustomComPort;
-    void changed();
-    TCustomComPort* FComPort = nullptr;
-    bool FOutCTSFlow = false;
-    bool FOutDSRFlow = false;
-    TDTRFlowControl FControlDTR = dtrDisable;
-    TRTSFlowControl FControlRTS = rtsDisable;
-    bool FXonXoffOut = false;
-    bool FXonXoffIn = false;
-    bool FDSRSensitivity = false;
-    bool FTxContinueOnXoff = false;
-    TComChar FXonChar = 17;
-    TComChar FXoffChar = 19;
-};
-
-class TComTimeouts : public TComPersistent
-{
-public:
-    TComTimeouts() = default;
-    TComTimeouts(const TComTimeouts&) = delete;
-    TComTimeouts& operator=(const TComTimeouts&) = delete;
-    const char* ClassName() const override { return "TComTimeouts"; }
-    void Assign(const TComPersistent& Source) override;
-    TCustomComPort* ComPort() const { return FComPort; }
-
-    int ReadInterval() const { return FReadInterval; }
-    void SetReadInterval(int Value);
-    int ReadTotalMultiplier() const { return FReadTotalM; }
-    void SetReadTotalMultiplier(int Value);
-    int ReadTotalConstant() const { return FReadTotalC; }
-    void SetReadTotalConstant(int Value);
-    int WriteTotalMultiplier() const { return FWriteTotalM; }
-    void SetWriteTotalMultiplier(int Value);
-    int WriteTotalConstant() const { return FWriteTotalC; }
-    void SetWriteTotalConstant(int Value);
-
-private:
-    friend class TCustomComPort;
-    void changed();
-    TCustomComPort* FComPort = nullptr;
-    int FReadInterval = -1;
-    int FReadTotalM = 0;
-    int FReadTotalC = 0;
-    int FWriteTotalM = 100;
-    int FWriteTotalC = 1000;
-};
-
-class TComBuffer : public TComPersistent
-{
-public:
-    TComBuffer() = default;
-    TComBuffer(const TComBuffer&) = delete;
-    TComBuffer& operator=(const TComBuffer&) = delete;
-    const char* ClassName() const override { return "TComBuffer"; }
-    void Assign(const TComPersistent& Source) override;
-    TCustomComPort* ComPort() const { return FComPort; }
-
-    // An odd positive size is stored less one (4097 becomes 4096).
-    int InputSize() const { return FInputSize; }
-    void SetInputSize(int Value);
-    int OutputSize() const { return FOutputSize; }
-    void SetOutputSize(int Value);
-
-private:
-    friend class TCustomComPort;
-    void changed();
-    TCustomComPort* FComPort = nullptr;
-    int FInputSize = 1024;
-    int FOutputSize = 1024;
-};
-
-// The line-settings block the port hands to its device, from the values that make it up.
-TComDCB BuildDCB(TBaudRate BaudRate, int CustomBaudRate, TStopBits StopBits, TDataBits DataBits,
-                 const TComParity& Parity, const TComFlowControl& FlowControl,
-                 const TComBuffer& Buffer, bool DiscardNull, TComChar EventChar);
-
-// A listener another control registers with the port. Sender is the port.
-using TComLinkFlagEvent = std::function<void(TCustomComPort* Sender, bool OnOff)>;
-using TComLinkBufEvent = std::function<void(TCustomComPort* Sender, const char* Buffer, int Count)>;
-
-class TComLink
-{
-public:
-    TComLinkFlagEvent OnConn;
-    TComLinkBufEvent OnRxBuf;
-    TComLinkBufEvent OnTxBuf;
-    TNotifyEvent OnTxEmpty;
-    TNotifyEvent OnRxFlag;
-    TComLinkFlagEvent OnCTSChange;
-    TComLinkFlagEvent OnDSRChange;
-    TComLinkFlagEvent OnRLSDChange;
-    TNotifyEvent OnRing;
-    TComLinkFlagEvent OnTx;
-    TComLinkFlagEvent OnRx;
-};
-
-// One transfer record: the port keeps one for its reads and one for its writes; callers of the
-// asynchronous calls own theirs. A started transfer runs on a helper thread until it ends as the
-// timeouts say or is aborted (AbortAllAsync, Close); destroying a record waits for it.
-class TCPortAsync
-{
-public:
-    TCPortAsync();
-    ~TCPortAsync();
-    TCPortAsync(const TCPortAsync&) = delete;
-    TCPortAsync& operator=(const TCPortAsync&) = delete;
-
-    TOperationKind Kind = okWrite;
-    std::unique_ptr<char[]> Data; // the read buffer, or a copy of the bytes written
-    int Size = 0;
-
-private:
-    friend class TCustomComPort;
-    struct Transfer;
-    std::shared_ptr<Transfer> m_transfer; // the last transfer started through this record
-    void finish();                        // waits for the running transfer, if any
-};
-using PCPortAsync = TCPortAsync*;
+struct TComStat;
 
 class TCustomComPort
 {
@@ -461,9 +220,16 @@ public:
 
 private:
     friend class TComThread;
-    struct WindowToken;
+    // Stands in for the hidden window of smWindowSync: handlings posted to the main thread
+    // reach the port through it, and are dropped once the port closed or went away.
+    struct WindowToken
+    {
+        TCustomComPort* port; // null once the port closed or went away (main thread only)
+    };
 
     bool canApply() const;
+    TComStat commStatus(std::uint32_t& errors); // raises code 10 when the device cannot say
+    void escapeLine(std::uint32_t function); // raises code 12 when the device refuses
     void closeDevice();
     void closeLostDevice();
     void letGo(); // stops and closes everything without notifications or errors
@@ -471,12 +237,33 @@ private:
     void receiveHandling();
     // Raises `code` for a failed device operation; a device that hung up is closed first.
     [[noreturn]] void raise(int code, int err);
+    int readOwn(int Count);
     int startRead(TCPortAsync& rec, int Count);
     int startWrite(TCPortAsync& rec, const void* Buffer, int Count, bool async);
     int finishTransfer(TCPortAsync& rec);
     void storeIni(const std::string& path);
     void loadIni(const std::string& path);
-    template <typename F> void forLinks(F&& f);
+    // Calls f for every registered link in order of registration. A handler may (un)register
+    // links, so this walks a copy of the list.
+    template <typename F> void forLinks(F&& f)
+    {
+        std::vector<TComLink*> links = FLinks;
+        for (TComLink* link : links)
+            f(*link);
+    }
+    // Calls every link's handler in `slot` (those that have one) with this port and `args`.
+    template <typename Slot, typename... Args>
+    void notifyLinks(Slot TComLink::*slot, const Args&... args)
+    {
+        forLinks([&](TComLink& link) {
+            if (link.*slot)
+                (link.*slot)(this, args...);
+        });
+    }
+    // Tells the links what `rec` wrote (ComPortTransfers.cpp).
+    void notifyTxBuf(const TCPortAsync& rec);
+    // Tells the links, then the port's own handler, whether `which` is on now.
+    void notifySignal(TComSignal which, TComLinkFlagEvent TComLink::*slot, TComSignalEvent& own);
 
     std::string FName;
     std::shared_ptr<TComBackend> m_backend;
@@ -527,44 +314,6 @@ class TComPort : public TCustomComPort
 {
 public:
     using TCustomComPort::TCustomComPort;
-};
-
-// The event thread of an open port: waits for line events and dispatches them by SyncMethod.
-// Made by Open, stopped by Close. It ends by itself when the wait fails (the device hung up) or
-// a handler raised an error; then no more events arrive until the port is reopened. When the
-// device hung up it also posts the port's close to the main thread (it cannot close the port
-// itself: Close waits for it, and port state belongs to the main thread).
-class TComThread
-{
-public:
-    explicit TComThread(TCustomComPort* AComPort); // starts the thread
-    ~TComThread();                                 // stops it and waits
-    TComThread(const TComThread&) = delete;
-    TComThread& operator=(const TComThread&) = delete;
-
-    // Signals the stop event, then waits for the thread to end, servicing the main thread's
-    // queue meanwhile when called from the main thread.
-    void Stop();
-    bool Finished() const;
-    // How many times the wait for line events has returned (hang-up and spin checks).
-    int WaitCount() const;
-    // Events reported by the last wait.
-    TComEvents Events() const;
-
-private:
-    friend class TCustomComPort;
-    struct State;
-    static void execute(std::shared_ptr<State> st);
-    static bool dispatch(State& st, TComEvents events);
-    static void deviceLost(const std::weak_ptr<State>& weak); // main thread
-    // Close called from inside one of this thread's handlings: it cannot wait for the thread,
-    // so the thread is told to stop and left to end by itself (it keeps the device open until
-    // then).
-    bool calledFromHandling() const;
-    void abandon();
-
-    std::shared_ptr<State> m_state;
-    std::thread m_thread;
 };
 
 } // namespace memvane
