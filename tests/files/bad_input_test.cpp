@@ -6,6 +6,7 @@
 
 #include "core/Errors.h"
 #include "tests/files/ChildProcess.h"
+#include "tests/files/LoadError.h"
 #include "tests/support/FakeUi.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
@@ -65,15 +66,7 @@ struct BadInput : ::testing::Test
         state.basename = "Default.txt";
         list.replaceAll(kRows);
     }
-    std::string loadError()
-    {
-        try {
-            loadChannelFile(list, state, ui);
-        } catch (const AppError& e) {
-            return e.message();
-        }
-        return "no error";
-    }
+    std::string loadError() { return test::loadError(list, state, ui); }
     // "<folder>/list.txt" holding kPrevious, the folder and the file given to nobody.
     std::string previousListIn(const std::string& folder)
     {

@@ -1,6 +1,7 @@
 #include "files/ChannelFile.h"
 
 #include "core/Errors.h"
+#include "tests/files/LoadError.h"
 #include "tests/support/FakeUi.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
@@ -67,15 +68,7 @@ struct Fixture : ::testing::Test
         spit(dir.file("Default.txt"), contents);
         loadChannelFile(list, state, ui);
     }
-    std::string loadError()
-    {
-        try {
-            loadChannelFile(list, state, ui);
-        } catch (const AppError& e) {
-            return e.message();
-        }
-        return "no error";
-    }
+    std::string loadError() { return test::loadError(list, state, ui); }
 };
 
 class ScopedTimeZone
