@@ -1,6 +1,7 @@
 #include "bench/BenchSupport.h"
 
 #include "serial/MainThreadQueue.h"
+#include "tests/support/Files.h"
 
 #include <QCoreApplication>
 
@@ -32,14 +33,6 @@ namespace memvane::bench {
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 std::string trim(std::string s)
 {
     while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\r'))
@@ -65,7 +58,7 @@ std::string cpuModel()
 
 std::string loadAverage()
 {
-    std::istringstream in(readFile("/proc/loadavg"));
+    std::istringstream in(test::slurp("/proc/loadavg"));
     std::string a, b, c;
     in >> a >> b >> c;
     return a + " " + b + " " + c;
@@ -133,7 +126,7 @@ CpuTime processCpu()
 
 ProcCpu procCpu(pid_t pid)
 {
-    std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat = test::slurp("/proc/" + std::to_string(pid) + "/stat");
     // The command name in brackets may hold blanks; the fields after it are plain.
     size_t close = stat.rfind(')');
     if (close == std::string::npos)
@@ -163,23 +156,6 @@ long long procStatusValue(pid_t pid, const std::string& key)
 long long procStatusKb(pid_t pid, const std::string& key)
 {
     return procStatusValue(pid, key);
-}
-
-TempFolder::TempFolder()
-{
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "memvane-bench.XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!::mkdtemp(buf.data()))
-        throw std::runtime_error("cannot make a temporary folder: " + std::string(strerror(errno)));
-    m_path = buf.data();
-}
-
-TempFolder::~TempFolder()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& stdoutPath,
@@ -283,7 +259,7 @@ RadioProcess::RadioProcess(const TempFolder& folder, const RadioOptions& options
     m_child = std::make_unique<ChildProcess>(argv, out);
     auto end = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < end) {
-        std::string text = readFile(out);
+        std::string text = test::slurp(out);
         if (text.find('\n') != std::string::npos) {
             m_pty = text.substr(0, text.find('\n'));
             return;
@@ -384,6 +360,16 @@ void writeSampleMemories(const std::string& path, int count)
     }
 }
 
+RadioOptions sampleRadio(const TempFolder& folder, int delayMs)
+{
+    RadioOptions ro;
+    ro.delayMs = delayMs;
+    ro.memoriesFile = folder.file("memories.txt");
+    ro.logFile = folder.file("frames.log");
+    writeSampleMemories(ro.memoriesFile);
+    return ro;
+}
+
 std::vector<std::string> expectedRowTexts(int n)
 {
     SampleMemory m = sampleMemory(n);
@@ -431,6 +417,25 @@ std::string capture(const std::string& command)
         out.append(buf, n);
     ::pclose(p);
     return out;
+}
+
+int intOption(int argc, char** argv, const char* name, int fallback)
+{
+    int value = fallback;
+    for (int i = 1; i + 1 < argc; i += 2)
+        if (!std::strcmp(argv[i], name))
+            value = std::atoi(argv[i + 1]);
+    return value;
+}
+
+int runBenchmark(int (*body)(int, char**), int argc, char** argv)
+{
+    try {
+        return body(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "benchmark failed: " << e.what() << "\n";
+        return 1;
+    }
 }
 
 } // namespace memvane::bench

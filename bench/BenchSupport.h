@@ -8,6 +8,7 @@
 // exit code.
 
 #include "core/UiEffects.h"
+#include "tests/support/TempDir.h"
 
 #include <chrono>
 #include <cstdint>
@@ -73,19 +74,7 @@ long long procStatusKb(pid_t pid, const std::string& key);
 long long procStatusValue(pid_t pid, const std::string& key);
 
 // A fresh folder under the system's temporary folder, removed with its contents at the end.
-class TempFolder
-{
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
+using TempFolder = test::TempDir;
 
 // A child process with its stdout (and optionally stderr) going to a file.
 class ChildProcess
@@ -146,6 +135,9 @@ private:
 // Writes a memvane-radio memories file with memories 1..count filled: a mix of bands, modes,
 // filters, duplex and split, as a user's radio might hold.
 void writeSampleMemories(const std::string& path, int count = 99);
+// A radio in `folder` holding those 99 memories ("memories.txt") and logging its frames
+// ("frames.log"): writes the memories file and returns the options.
+RadioOptions sampleRadio(const TempFolder& folder, int delayMs = RadioOptions().delayMs);
 // What a full read must show for memory `n` of that file: the row texts 2..6 and 8
 // (Freq VFO A, Freq VFO B, Mode, filter, Duplex / Split, offset).
 std::vector<std::string> expectedRowTexts(int n);
@@ -187,5 +179,13 @@ public:
 
 // Runs `command` through the shell and returns its stdout.
 std::string capture(const std::string& command);
+
+// The value after `name` in the "--name value" pairs of the command line; `fallback` when absent.
+int intOption(int argc, char** argv, const char* name, int fallback);
+
+// A benchmark's main: runs `body` and turns an exception into "benchmark failed: ..." and exit
+// code 1. Caught here so the stack unwinds and the radio, Xvfb and program processes are
+// stopped on the way out.
+int runBenchmark(int (*body)(int, char**), int argc, char** argv);
 
 } // namespace memvane::bench

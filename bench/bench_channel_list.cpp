@@ -15,6 +15,7 @@
 #include "bench/BenchSupport.h"
 #include "files/ChannelFile.h"
 #include "serial/posix/PosixBackend.h"
+#include "tests/support/Files.h"
 
 #include <QAction>
 #include <QApplication>
@@ -131,10 +132,7 @@ std::string freqText(long long hz)
 
 int main(int argc, char** argv)
 {
-    int rows = 100'000;
-    for (int i = 1; i + 1 < argc; i += 2)
-        if (!std::strcmp(argv[i], "--rows"))
-            rows = std::atoi(argv[i + 1]);
+    int rows = intOption(argc, argv, "--rows", 100'000);
     // The offscreen platform says for every window that it cannot pass size hints on.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
         if (!text.contains("propagateSizeHints"))
@@ -158,7 +156,7 @@ int main(int argc, char** argv)
                             {"Mem " + std::to_string(i + 1), f, f, "FM", "Normal", "Duplex Off", "",
                              "00.6000"}});
         }
-        std::ofstream(folder.file("Default.txt"), std::ios::binary) << formatChannelFile(list);
+        test::spit(folder.file("Default.txt"), formatChannelFile(list));
         std::ofstream names(folder.file("names.txt"), std::ios::binary);
         for (int i = 0; i < 10'000; ++i)
             names << freqText(1'800'000 + static_cast<long long>(i) * 10 * 5'000) << ",Comment "

@@ -27,15 +27,9 @@ namespace {
 
 int run(int argc, char** argv)
 {
-    int count = 1000, civdelay = 45, radioDelay = 5;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--count"))
-            count = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--civdelay"))
-            civdelay = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--radio-delay"))
-            radioDelay = std::atoi(argv[i + 1]);
-    }
+    int count = intOption(argc, argv, "--count", 1000);
+    int civdelay = intOption(argc, argv, "--civdelay", 45);
+    int radioDelay = intOption(argc, argv, "--radio-delay", 5);
     QCoreApplication app(argc, argv);
     printMachine("bench_exchange: one CI-V exchange against memvane-radio");
 
@@ -132,11 +126,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Caught here so the radio, Xvfb and program processes are stopped on the way out.
-    try {
-        return run(argc, argv);
-    } catch (const std::exception& e) {
-        std::cerr << "benchmark failed: " << e.what() << "\n";
-        return 1;
-    }
+    return runBenchmark(run, argc, argv);
 }

@@ -61,10 +61,7 @@ double median(std::vector<double> v)
 
 int main(int argc, char** argv)
 {
-    int runs = 5;
-    for (int i = 1; i + 1 < argc; i += 2)
-        if (!std::strcmp(argv[i], "--runs"))
-            runs = std::atoi(argv[i + 1]);
+    int runs = intOption(argc, argv, "--runs", 5);
     printMachine("bench_files: channel file load/save and Load Comments from List");
     TempFolder folder;
     std::cout << "files in " << folder.path().string() << " (" << runs << " runs each, median)\n";

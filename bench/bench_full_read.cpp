@@ -20,6 +20,7 @@
 #include "bench/BenchSupport.h"
 #include "bench/RadioLine.h"
 #include "civ/LineWait.h"
+#include "tests/support/Files.h"
 
 #include <QCoreApplication>
 
@@ -35,14 +36,6 @@ using namespace memvane::bench;
 
 namespace {
 
-std::string fileText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // One operation against a fresh radio holding the sample memories.
 struct Trial
 {
@@ -54,11 +47,7 @@ struct Trial
 Trial runTrial(int civdelay, int radioDelay, bool fast, const std::vector<ChannelRow>* writeRows)
 {
     TempFolder folder;
-    RadioOptions ro;
-    ro.delayMs = radioDelay;
-    ro.memoriesFile = folder.file("memories.txt");
-    ro.logFile = folder.file("frames.log");
-    writeSampleMemories(ro.memoriesFile);
+    RadioOptions ro = sampleRadio(folder, radioDelay);
     Trial t;
     {
         RadioProcess radio(folder, ro);
@@ -70,7 +59,7 @@ Trial runTrial(int civdelay, int radioDelay, bool fast, const std::vector<Channe
         // The radio logs a frame when it has read it; every frame was answered, so all are in.
         t.frames = radio.frameLog();
     } // the radio saves its memories when it ends
-    t.memories = fileText(ro.memoriesFile);
+    t.memories = test::slurp(ro.memoriesFile);
     return t;
 }
 
@@ -183,12 +172,7 @@ int run(int argc, char** argv)
 
     for (int run = 1; run <= runs; ++run) {
         TempFolder folder;
-        RadioOptions ro;
-        ro.delayMs = radioDelay;
-        ro.memoriesFile = folder.file("memories.txt");
-        ro.logFile = folder.file("frames.log");
-        writeSampleMemories(ro.memoriesFile);
-        RadioProcess radio(folder, ro);
+        RadioProcess radio(folder, sampleRadio(folder, radioDelay));
         RadioLine line(radio.link());
         std::cout << "run " << run << ": memvane-radio --delay-ms " << radioDelay
                   << " with 99 memories; civdelay " << civdelay << " ms\n";
@@ -234,11 +218,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Caught here so the radio, Xvfb and program processes are stopped on the way out.
-    try {
-        return run(argc, argv);
-    } catch (const std::exception& e) {
-        std::cerr << "benchmark failed: " << e.what() << "\n";
-        return 1;
-    }
+    return runBenchmark(run, argc, argv);
 }

@@ -21,10 +21,7 @@ namespace {
 
 int run(int argc, char** argv)
 {
-    int seconds = 60;
-    for (int i = 1; i + 1 < argc; i += 2)
-        if (!std::strcmp(argv[i], "--seconds"))
-            seconds = std::atoi(argv[i + 1]);
+    int seconds = intOption(argc, argv, "--seconds", 60);
     printMachine("bench_idle: memvane at rest with its port open, under Xvfb");
     XServer x;
     TempFolder radioFolder, appFolder;
@@ -88,11 +85,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Caught here so the radio, Xvfb and program processes are stopped on the way out.
-    try {
-        return run(argc, argv);
-    } catch (const std::exception& e) {
-        std::cerr << "benchmark failed: " << e.what() << "\n";
-        return 1;
-    }
+    return runBenchmark(run, argc, argv);
 }

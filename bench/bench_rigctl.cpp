@@ -11,6 +11,7 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/RadioLine.h"
+#include "tests/support/Files.h"
 
 #include <QCoreApplication>
 
@@ -90,12 +91,7 @@ int run(int argc, char** argv)
     std::cout << "rigctl: " << capture(rigctl + " --version 2>&1");
 
     TempFolder folder;
-    RadioOptions ro;
-    ro.delayMs = radioDelay;
-    ro.memoriesFile = folder.file("memories.txt");
-    ro.logFile = folder.file("frames.log");
-    writeSampleMemories(ro.memoriesFile);
-    RadioProcess radio(folder, ro);
+    RadioProcess radio(folder, sampleRadio(folder, radioDelay));
     std::cout << "radio: memvane-radio --delay-ms " << radioDelay << " with 99 memories, on "
               << radio.link() << "\n";
 
@@ -121,10 +117,7 @@ int run(int argc, char** argv)
         rigMs = msSince(child.started());
     }
     size_t rigFrames = radio.loggedFrames() - framesBefore;
-    std::ifstream rigIn(rigOut);
-    std::stringstream rigText;
-    rigText << rigIn.rdbuf();
-    std::map<int, RigctlMemory> rig = parseRigctl(rigText.str());
+    std::map<int, RigctlMemory> rig = parseRigctl(test::slurp(rigOut));
 
     int rigRight = 0, rigWrong = 0;
     std::vector<std::string> rigDiffs;
@@ -216,11 +209,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Caught here so the radio, Xvfb and program processes are stopped on the way out.
-    try {
-        return run(argc, argv);
-    } catch (const std::exception& e) {
-        std::cerr << "benchmark failed: " << e.what() << "\n";
-        return 1;
-    }
+    return runBenchmark(run, argc, argv);
 }

@@ -34,11 +34,7 @@ int run(int argc, char** argv)
     printMachine("bench_startup: memvane start-up and resident memory, under Xvfb");
     XServer x;
     TempFolder radioFolder, appFolder;
-    RadioOptions ro;
-    ro.memoriesFile = radioFolder.file("memories.txt");
-    ro.logFile = radioFolder.file("frames.log");
-    writeSampleMemories(ro.memoriesFile);
-    RadioProcess radio(radioFolder, ro);
+    RadioProcess radio(radioFolder, sampleRadio(radioFolder));
     installProgram(appFolder, radio.link());
     std::cout << "X display " << x.display() << "; program copied to " << appFolder.path().string()
               << " with ComPort.ini naming " << radio.link() << "\n";
@@ -116,11 +112,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Caught here so the radio, Xvfb and program processes are stopped on the way out.
-    try {
-        return run(argc, argv);
-    } catch (const std::exception& e) {
-        std::cerr << "benchmark failed: " << e.what() << "\n";
-        return 1;
-    }
+    return runBenchmark(run, argc, argv);
 }

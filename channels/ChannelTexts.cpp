@@ -4,6 +4,7 @@
 #include "civ/Codec.h"
 #include "core/Errors.h"
 #include "core/Numbers.h"
+#include "core/TextBytes.h"
 
 #include <array>
 #include <optional>

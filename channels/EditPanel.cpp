@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/Numbers.h"
+#include "core/TextBytes.h"
 
 #include <cmath>
 

@@ -255,15 +255,4 @@ std::string Trim(std::string_view text)
     return std::string(text.substr(b, e - b));
 }
 
-bool SameText(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (UpCase(a[i]) != UpCase(b[i]))
-            return false;
-    }
-    return true;
-}
-
 } // namespace memvane

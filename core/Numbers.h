@@ -1,8 +1,8 @@
 #pragma once
-// Number <-> text conversions and letter-case comparisons that never look at the locale: a full
-// stop is always the decimal separator, and only the ASCII letters have a case. Qt adopts the
-// user's locale at start-up, so nothing in the program may use the C library's formatting,
-// parsing or case functions for data. The error texts are the ones the user sees in a message box.
+// Number <-> text conversions that never look at the locale: a full stop is always the decimal
+// separator. Qt adopts the user's locale at start-up, so nothing in the program may use the C
+// library's formatting or parsing functions for data (letter case: core/TextBytes.h). The error
+// texts are the ones the user sees in a message box.
 
 #include <string>
 #include <string_view>
@@ -44,13 +44,5 @@ inline std::string FormatFreq(double mhz) { return FormatFixed(mhz, 4, 6); }
 
 // Removes leading and trailing blanks and control characters (bytes <= 0x20).
 std::string Trim(std::string_view text);
-
-// ASCII letter case only: every other byte (a UTF-8 or Windows-1252 letter too) stays itself.
-inline char UpCase(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-// Equal but for the case of ASCII letters.
-bool SameText(std::string_view a, std::string_view b);
 
 } // namespace memvane

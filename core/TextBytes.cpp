@@ -33,20 +33,16 @@ char lowerAscii(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-char upperAscii(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 } // namespace
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+bool SameText(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (UpCase(a[i]) != UpCase(b[i]))
             return false;
+    }
     return true;
 }
 
@@ -54,7 +50,7 @@ std::string asciiUpper(std::string_view text)
 {
     std::string out(text);
     for (char& c : out)
-        c = upperAscii(c);
+        c = UpCase(c);
     return out;
 }
 

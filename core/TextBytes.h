@@ -15,8 +15,15 @@ bool isValidUtf8(std::string_view bytes);
 // map to the C1 control of the same value, so every byte survives a round trip.
 char32_t windows1252Char(unsigned char byte);
 
-// Letter case of ASCII letters only, whatever the locale says: names in files and protocols.
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+// Letter case of ASCII letters only, whatever the locale says (Qt adopts the user's locale at
+// start-up, so the C library's case functions are out): names in files and protocols. Every
+// other byte, a UTF-8 or Windows-1252 letter too, stays itself.
+inline char UpCase(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+// Equal but for the case of ASCII letters.
+bool SameText(std::string_view a, std::string_view b);
 std::string asciiUpper(std::string_view text);
 std::string asciiLower(std::string_view text);
 

@@ -103,6 +103,20 @@ std::string proposedSaveName(std::chrono::system_clock::time_point now)
            FormatInt(local.tm_min, 2);
 }
 
+Overwrite askOverwrite(UiEffects& ui, const std::string& path)
+{
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) != 0)
+        return Overwrite::NoFile;
+    // A folder of that name cannot be replaced; say so before asking about it.
+    if (S_ISDIR(st.st_mode))
+        throw EInOutError::fromErrno(EISDIR);
+    return ui.askOkCancel("really overwrite this file?\r\n" + path) ? Overwrite::Confirmed
+                                                                    : Overwrite::Cancelled;
+}
+
 void saveChannelFile(const ChannelList& list, ProgramState& state, UiEffects& ui,
                      std::chrono::system_clock::time_point now)
 {
@@ -122,18 +136,15 @@ void saveChannelFile(const ChannelList& list, ProgramState& state, UiEffects& ui
     ui.hideEditPanel();
 
     const std::string& path = *chosen;
-    struct stat st
-    {
-    };
-    if (::stat(path.c_str(), &st) == 0) {
-        // A folder of that name cannot be replaced; say so before asking about it.
-        if (S_ISDIR(st.st_mode))
-            throw EInOutError::fromErrno(EISDIR);
-        if (!ui.askOkCancel("really overwrite this file?\r\n" + path)) {
-            ui.showMessage("Cancel pressed");
-            return;
-        }
+    switch (askOverwrite(ui, path)) {
+    case Overwrite::Cancelled:
+        ui.showMessage("Cancel pressed");
+        return;
+    case Overwrite::Confirmed:
         ui.showMessage("OK pressed");
+        break;
+    case Overwrite::NoFile:
+        break;
     }
     replaceFile(path, formatChannelFile(list.rows()));
 }

@@ -75,6 +75,12 @@ std::string dialogFolder();
 // "yyyy-MM-dd--hhmm" of `now` in local time: 31 January 2025, 14:05 gives 2025-01-31--1405.
 std::string proposedSaveName(std::chrono::system_clock::time_point now);
 
+// The question before a save replaces a file the user chose: nothing to ask when `path` does not
+// exist, "really overwrite this file?\r\n" + path when it does. A folder of that name is
+// refused with EInOutError (EISDIR) before anything is asked.
+enum class Overwrite { NoFile, Confirmed, Cancelled };
+Overwrite askOverwrite(UiEffects& ui, const std::string& path);
+
 // The file's text for `rows` and the rows of a file's text; the two flows above use them.
 // parseChannelFile throws EConvertError for a frequency field that is not a number.
 std::string formatChannelFile(const std::vector<ChannelRow>& rows);

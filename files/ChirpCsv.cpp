@@ -10,12 +10,10 @@
 #include "files/TextFile.h"
 
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <sys/stat.h>
 
 namespace memvane {
 
@@ -456,8 +454,7 @@ ChirpImport parseChirpCsv(std::string_view text)
             std::string name = Trim(header[i]);
             bool known = false;
             for (int c = 0; c < ColumnCount; ++c) {
-                if (equalsIgnoringAsciiCase(name, kColumnNames[static_cast<size_t>(c)]) &&
-                    index[c] < 0) {
+                if (SameText(name, kColumnNames[static_cast<size_t>(c)]) && index[c] < 0) {
                     index[c] = static_cast<int>(i);
                     known = true;
                 }
@@ -485,8 +482,7 @@ ChirpImport parseChirpCsv(std::string_view text)
 
 bool isChirpCsvName(const std::string& path)
 {
-    return path.size() >= 4 &&
-           equalsIgnoringAsciiCase(std::string_view(path).substr(path.size() - 4), ".csv");
+    return path.size() >= 4 && SameText(std::string_view(path).substr(path.size() - 4), ".csv");
 }
 
 void exportChirpCsv(const ChannelList& list, UiEffects& ui,
@@ -504,15 +500,8 @@ void exportChirpCsv(const ChannelList& list, UiEffects& ui,
         return;
     ui.hideEditPanel();
     const std::string& path = *chosen;
-    struct stat st
-    {
-    };
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            throw EInOutError::fromErrno(EISDIR);
-        if (!ui.askOkCancel("really overwrite this file?\r\n" + path))
-            return;
-    }
+    if (askOverwrite(ui, path) == Overwrite::Cancelled)
+        return;
     ChirpExport out = formatChirpCsv(list.rows());
     replaceFile(path, out.text);
     ui.setStatus(std::to_string(out.rows) + " Rows Exported ");

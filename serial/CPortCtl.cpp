@@ -4,6 +4,8 @@
 #include "serial/CPort.h"
 #include "serial/PortEnumerator.h"
 
+#include "core/TextBytes.h"
+
 #include <algorithm>
 
 namespace memvane {

@@ -1,6 +1,6 @@
 #include "serial/CPortTypes.h"
 
-#include "core/Numbers.h"
+#include "core/TextBytes.h"
 
 #include <cstddef>
 

@@ -3,6 +3,7 @@
 // and their keys are written and read in a fixed order.
 
 #include "core/Numbers.h"
+#include "core/TextBytes.h"
 #include "serial/CPort.h"
 #include "serial/ComSettingsText.h"
 #include "serial/IniFile.h"

@@ -1,6 +1,6 @@
 #include "sim/MemoryFile.h"
 
-#include "core/Numbers.h"
+#include "core/TextBytes.h"
 
 #include <array>
 #include <cerrno>

@@ -1,6 +1,7 @@
 #include "sim/RadioModel.h"
 
 #include "core/Numbers.h"
+#include "core/TextBytes.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -11,6 +11,7 @@
 #include "app/Unit3.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/FakeUi.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <QAction>
@@ -85,14 +86,9 @@ protected:
 
     static void writeFile(const std::filesystem::path& path, const std::string& bytes)
     {
-        std::ofstream out(path, std::ios::binary);
-        out << bytes;
+        spit(path.string(), bytes);
     }
-    static std::string readFile(const std::filesystem::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    static std::string readFile(const std::filesystem::path& path) { return slurp(path.string()); }
 
     template <class T> T* child(const char* name)
     {

@@ -11,6 +11,7 @@
 #include "tests/sim/PtyClient.h"
 #include "tests/soak/ChannelExpectations.h"
 #include "tests/support/FakeUi.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -30,14 +31,6 @@ const char* const kMemories = "1 145.500000 FM Normal 145.500000 FM Normal off o
                               "3 439.100000 FM Normal 431.500000 FM Normal off - 7.6000\n"
                               "4 3.500000 CW Narrow 14.025000 CW Narrow on off 0.1000\n"
                               "5 7.050000 LSB Wide 7.050000 LSB Wide off off 0.1000\n";
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string mem4(int memory)
 {

@@ -5,13 +5,13 @@
 
 #include "core/Errors.h"
 #include "tests/files/ChildProcess.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -20,13 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::runningAsRoot;
-
-std::string slurp(const std::string& path)
-{
-    std::stringstream ss;
-    ss << std::ifstream(path, std::ios::binary).rdbuf();
-    return ss.str();
-}
+using test::slurp;
 
 // replaceFile in a child (as nobody when we are root); "written" or the error's text.
 std::string replaceAsNobody(const std::string& path, const std::string& bytes,

@@ -16,7 +16,7 @@ constexpr const char* kLauncher = "/usr/libexec/at-spi-bus-launcher";
 
 std::string tail(const std::string& path)
 {
-    std::string text = readFile(path);
+    std::string text = slurp(path);
     return text.size() > 2000 ? text.substr(text.size() - 2000) : text;
 }
 } // namespace
@@ -98,7 +98,7 @@ void AccessibilityBus::watch(const std::string& app)
     o.env = baseEnv();
     o.outPath = m_logDir + "/atspi-watch.out";
     m_watcher = std::make_unique<Child>(o);
-    if (!waitUntil([&] { return readFile(m_log).find("ready\n") != std::string::npos; }, 60s))
+    if (!waitUntil([&] { return slurp(m_log).find("ready\n") != std::string::npos; }, 60s))
         throw std::runtime_error("the accessibility watcher did not start: " + tail(o.outPath));
 }
 

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
@@ -101,26 +100,10 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     }
 }
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
 std::vector<std::string> readLines(const std::string& path)
 {
     std::vector<std::string> lines;
-    std::stringstream in(readFile(path));
+    std::stringstream in(slurp(path));
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')

@@ -25,6 +25,8 @@
 
 #include <sys/types.h>
 
+#include "tests/support/Files.h"
+
 struct _XDisplay;
 
 namespace memvane::e2e {
@@ -39,8 +41,8 @@ std::string findProgram(const std::string& name);
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
                std::chrono::milliseconds step = std::chrono::milliseconds(50));
 
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& text);
+using test::slurp;
+using test::spit;
 std::vector<std::string> readLines(const std::string& path); // "\r\n" or "\n" endings
 
 class Child

@@ -306,7 +306,7 @@ protected:
 
     void startRadio(const std::vector<std::string>& extra = {})
     {
-        writeFile(file("memories.txt"), kSeedMemories);
+        spit(file("memories.txt"), kSeedMemories);
         Child::Options o;
         // The radio answers as soon as it is scheduled: the program's own 45 ms wait is the
         // only timing that matters, and a loaded machine keeps most of it as a margin.
@@ -326,7 +326,7 @@ protected:
         // the computer's CPUs, so it gets ahead of other work where that is allowed.
         o.niceness = -10;
         m_radio = std::make_unique<Child>(o);
-        ASSERT_TRUE(waitUntil([&] { return !readFile(file("radio.out")).empty(); }, 30s))
+        ASSERT_TRUE(waitUntil([&] { return !slurp(file("radio.out")).empty(); }, 30s))
             << "memvane-radio did not report its pseudo-terminal";
         ASSERT_TRUE(fs::is_symlink(file("radio")));
     }
@@ -337,8 +337,8 @@ protected:
         fs::copy_file(MEMVANE_EXE, file("memvane"), fs::copy_options::overwrite_existing);
         // Only the port: closing the window must write the full set. The other section must
         // survive that.
-        writeFile(file("ComPort.ini"),
-                  "[Other]\r\nKeep=this\r\n[ComPort1]\r\nPort=" + file("radio") + "\r\n");
+        spit(file("ComPort.ini"),
+             "[Other]\r\nKeep=this\r\n[ComPort1]\r\nPort=" + file("radio") + "\r\n");
         Child::Options o;
         o.argv = {file("memvane")};
         o.cwd = m_dir.path().string();
@@ -429,11 +429,11 @@ protected:
     // The file the radio keeps its memories in, once it has stopped changing.
     sim::MemoryMap settledMemories()
     {
-        std::string last = readFile(file("memories.txt"));
+        std::string last = slurp(file("memories.txt"));
         waitUntil(
             [&] {
                 std::this_thread::sleep_for(500ms);
-                std::string now = readFile(file("memories.txt"));
+                std::string now = slurp(file("memories.txt"));
                 bool same = now == last;
                 last = now;
                 return same;
@@ -473,7 +473,7 @@ protected:
 
     void expectSettingsWritten()
     {
-        std::string ini = readFile(file("ComPort.ini"));
+        std::string ini = slurp(file("ComPort.ini"));
         std::string expected = "[ComPort1]\r\nPort=" + file("radio") +
                                "\r\nBaudRate=19200\r\nStopBits=1\r\nDataBits=8\r\nParity=None"
                                "\r\nFlowControl=None\r\n";
@@ -629,7 +629,7 @@ TEST_F(E2e, ReadSaveEditWriteAndClose)
     std::string expectedFile;
     for (int n = 1; n <= 99; ++n)
         expectedFile += expectedLine(afterRead, n) + "\r\n";
-    EXPECT_EQ(readFile(saved), expectedFile);
+    EXPECT_EQ(slurp(saved), expectedFile);
 
     // Edit panel: open the row of memory 5 with a double click, make it a 2 m repeater
     // channel in FM, "Refrash", "Change Line".
@@ -646,7 +646,7 @@ TEST_F(E2e, ReadSaveEditWriteAndClose)
                                         test::offsetText(afterRead.at(5).offsetHz)
                                   : expectedLine(afterRead, n)) +
                           "\r\n";
-    EXPECT_EQ(readFile(edited), expectedEdited);
+    EXPECT_EQ(slurp(edited), expectedEdited);
 
     // "Write to Radio": the one ticked row, 24 exchanges.
     from = frames().size();
@@ -799,8 +799,8 @@ TEST_F(E2e, SetupDialogKeepsAPortItDoesNotList)
         EXPECT_EQ(lineSpeed(file("radio")), B38400) << "38400 did not reach the line at once";
 
     // The radio still answers on that line: re-read memory 1 from a ticked row.
-    writeFile(file("Default.txt"),
-              "true,Mem 1,0007.000000,0007.000000,LSB,Normal,Duplex Off,,00.1000\r\n");
+    spit(file("Default.txt"),
+         "true,Mem 1,0007.000000,0007.000000,LSB,Normal,Duplex Off,,00.1000\r\n");
     clickControl(ReadfromFile);
     clickControl(Button1);
     ASSERT_EQ(waitForQuietLog(kFramesPerRead, 2s, 60s), kFramesPerRead);
@@ -809,7 +809,7 @@ TEST_F(E2e, SetupDialogKeepsAPortItDoesNotList)
     shot("re-read");
 
     ASSERT_NO_FATAL_FAILURE(closeProgram());
-    std::string ini = readFile(file("ComPort.ini"));
+    std::string ini = slurp(file("ComPort.ini"));
     EXPECT_NE(ini.find("[ComPort1]\r\nPort=" + file("radio") +
                        "\r\nBaudRate=38400\r\nStopBits=1\r\nDataBits=8\r\nParity=None"
                        "\r\nFlowControl=None\r\n"),
@@ -833,13 +833,12 @@ TEST_F(E2e, CommaDecimalLocale)
 
     // "Read from File Name ^" loads Default.txt from the program's folder; loading rewrites the
     // frequency fields in the "0000.000000" form.
-    writeFile(file("Default.txt"),
-              "true,Mem 1,145.5,145.5,FM,Normal,Duplex Off,,00.6000\r\n"
-              "false,Mem 2,7.05,7.05,LSB,Narrow,Duplex Off,,00.1000\r\n"
-              "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
-              "false,Mem 4,14.195,14.195,USB,Normal,Duplex Off,,00.1000\r\n"
-              "false,Mem 5,28.5,28.5e0,AM,Wide,Duplex Off,,00.1000\r\n"
-              "false,Mem 6, , , , , , , \r\n");
+    spit(file("Default.txt"), "true,Mem 1,145.5,145.5,FM,Normal,Duplex Off,,00.6000\r\n"
+                              "false,Mem 2,7.05,7.05,LSB,Narrow,Duplex Off,,00.1000\r\n"
+                              "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
+                              "false,Mem 4,14.195,14.195,USB,Normal,Duplex Off,,00.1000\r\n"
+                              "false,Mem 5,28.5,28.5e0,AM,Wide,Duplex Off,,00.1000\r\n"
+                              "false,Mem 6, , , , , , , \r\n");
     Picture empty = screen();
     clickControl(ReadfromFile);
     ASSERT_TRUE(waitUntil(
@@ -857,13 +856,12 @@ TEST_F(E2e, CommaDecimalLocale)
     shot("line-changed");
     const std::string saved = file("saved.txt");
     ASSERT_NO_FATAL_FAILURE(saveTo(saved));
-    EXPECT_EQ(readFile(saved),
-              "true,Mem 1,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"
-              "true,Mem 2,0145.050000,0145.650000,FM,Normal,Duplex --,,00.1000\r\n"
-              "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
-              "false,Mem 4,0014.195000,0014.195000,USB,Normal,Duplex Off,,00.1000\r\n"
-              "false,Mem 5,0028.500000,0028.500000,AM,Wide,Duplex Off,,00.1000\r\n"
-              "false,Mem 6, , , , , , , \r\n");
+    EXPECT_EQ(slurp(saved), "true,Mem 1,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"
+                            "true,Mem 2,0145.050000,0145.650000,FM,Normal,Duplex --,,00.1000\r\n"
+                            "true,Mem 3,0439.100000,0431.500000,FM,Normal,Duplex +,,07.6000\r\n"
+                            "false,Mem 4,0014.195000,0014.195000,USB,Normal,Duplex Off,,00.1000\r\n"
+                            "false,Mem 5,0028.500000,0028.500000,AM,Wide,Duplex Off,,00.1000\r\n"
+                            "false,Mem 6, , , , , , , \r\n");
 
     // "Write to Radio": the three ticked rows, none refused.
     std::vector<std::string> expected;
@@ -1099,7 +1097,7 @@ TEST_F(E2e, KeyboardOnlyWithAScreenReader)
     shot("help-by-keyboard");
     std::optional<std::string> tree = bus->tree("Memvane");
     ASSERT_TRUE(tree);
-    writeFile((m_artefacts / "atspi-tree.txt").string(), *tree);
+    spit((m_artefacts / "atspi-tree.txt").string(), *tree);
     // Both windows are on the screen reader's desktop, showing.
     for (const char* window : {"\tError List\t", "\tForm2\t"}) {
         size_t at = tree->find(window);
@@ -1110,8 +1108,8 @@ TEST_F(E2e, KeyboardOnlyWithAScreenReader)
     EXPECT_NE(tree->find("text\tHelp\t"), std::string::npos);
 
     ASSERT_NO_FATAL_FAILURE(closeProgram());
-    EXPECT_NE(readFile(file("ComPort.ini")).find("BaudRate=38400\r\n"), std::string::npos)
-        << readFile(file("ComPort.ini"));
+    EXPECT_NE(slurp(file("ComPort.ini")).find("BaudRate=38400\r\n"), std::string::npos)
+        << slurp(file("ComPort.ini"));
     int radioStatus = m_radio->stop();
     EXPECT_TRUE(WIFEXITED(radioStatus) && WEXITSTATUS(radioStatus) == 0);
     sim::MemoryMap final = sim::loadMemories(file("memories.txt"), false);

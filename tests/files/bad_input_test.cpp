@@ -6,14 +6,14 @@
 
 #include "core/Errors.h"
 #include "tests/files/ChildProcess.h"
+#include "tests/files/LoadError.h"
 #include "tests/support/FakeUi.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -21,25 +21,13 @@ using namespace memvane;
 using memvane::test::FakeUi;
 using memvane::test::runInChild;
 using memvane::test::runningAsRoot;
+using memvane::test::slurp;
+using memvane::test::spit;
 using memvane::test::TempDir;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
 
 std::vector<std::string> entriesOf(const fs::path& dir)
 {
@@ -78,14 +66,16 @@ struct BadInput : ::testing::Test
         state.basename = "Default.txt";
         list.replaceAll(kRows);
     }
-    std::string loadError()
+    std::string loadError() { return test::loadError(list, state, ui); }
+    // "<folder>/list.txt" holding kPrevious, the folder and the file given to nobody.
+    std::string previousListIn(const std::string& folder)
     {
-        try {
-            loadChannelFile(list, state, ui);
-        } catch (const AppError& e) {
-            return e.message();
-        }
-        return "no error";
+        fs::create_directory(dir.file(folder));
+        std::string target = dir.file(folder) + "/list.txt";
+        spit(target, kPrevious);
+        giveToNobody(dir.file(folder));
+        giveToNobody(target);
+        return target;
     }
     // Saves kRows to `path` in a child (as nobody if asked); returns the error text.
     static std::string saveInChild(const std::string& path, bool asNobody,
@@ -121,7 +111,7 @@ TEST_F(BadInput, AFiftyMegabyteFileIsRefusedWithItsSize)
     big.reserve(50u << 20);
     while (big.size() < (50u << 20))
         big += line;
-    writeBytes(dir.file("Default.txt"), big);
+    spit(dir.file("Default.txt"), big);
     EXPECT_EQ(loadError(),
               "File too large: " + dir.file("Default.txt") + " (more than 33554432 bytes)");
     EXPECT_EQ(list.rows(), kRows);
@@ -133,7 +123,7 @@ TEST_F(BadInput, NulBytesMarkAFileThatIsNotText)
     data += std::string(1 << 20, 'x');
     data += '\0';
     data += "tail\r\n";
-    writeBytes(dir.file("Default.txt"), data);
+    spit(dir.file("Default.txt"), data);
     EXPECT_EQ(loadError(),
               "Not a text file: " + dir.file("Default.txt") + " (it contains NUL bytes)");
     EXPECT_EQ(list.rows(), kRows);
@@ -143,13 +133,13 @@ TEST_F(BadInput, AVeryLongLineLoadsAndSavesUnchanged)
 {
     std::string line = "true,Mem 1,0145.500000,0145.500000,FM,Normal,Split Off," +
                        std::string(3 << 20, 'c') + ",00.0000\r\n";
-    writeBytes(dir.file("Default.txt"), line);
+    spit(dir.file("Default.txt"), line);
     EXPECT_EQ(loadError(), "no error");
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list.row(0).texts[6].size(), 3u << 20);
     ui.saveAnswers.push_back(dir.file("copy.txt"));
     saveChannelFile(list, state, ui);
-    EXPECT_EQ(readBytes(dir.file("copy.txt")), line);
+    EXPECT_EQ(slurp(dir.file("copy.txt")), line);
 }
 
 TEST_F(BadInput, BinaryFilesFailWithAShortMessage)
@@ -161,7 +151,7 @@ TEST_F(BadInput, BinaryFilesFailWithAShortMessage)
             char c = static_cast<char>(gen() & 0xFF);
             data += (!withNul && c == '\0') ? '\x01' : c;
         }
-        writeBytes(dir.file("Default.txt"), data);
+        spit(dir.file("Default.txt"), data);
         std::string message = loadError();
         EXPECT_NE(message, "no error");
         EXPECT_LT(message.size(), 200u) << message;
@@ -179,7 +169,7 @@ TEST_F(BadInput, AFifoUnderTheFileNameDoesNotBlock)
 
 TEST_F(BadInput, AnUnreadableFileIsAccessDenied)
 {
-    writeBytes(dir.file("Default.txt"), kPrevious);
+    spit(dir.file("Default.txt"), kPrevious);
     ::chmod(dir.file("Default.txt").c_str(), 0);
     std::string result = runInChild(
         [&] {
@@ -199,15 +189,11 @@ TEST_F(BadInput, AnUnreadableFileIsAccessDenied)
 
 TEST_F(BadInput, InAReadOnlyFolderOnlyAWritableFileIsSaved)
 {
-    fs::create_directory(dir.file("ro"));
-    std::string target = dir.file("ro") + "/list.txt";
-    writeBytes(target, kPrevious);
-    giveToNobody(dir.file("ro"));
-    giveToNobody(target);
+    std::string target = previousListIn("ro");
     ::chmod(dir.file("ro").c_str(), 0555);
     // No temporary file can be made there: the file is rewritten where it is.
     EXPECT_EQ(saveInChild(target, true), "saved");
-    EXPECT_EQ(readBytes(target), formatChannelFile(kRows));
+    EXPECT_EQ(slurp(target), formatChannelFile(kRows));
     EXPECT_EQ(entriesOf(dir.file("ro")), std::vector<std::string>{"list.txt"});
     EXPECT_EQ(saveInChild(dir.file("ro") + "/new.txt", true), "File access denied");
     EXPECT_EQ(entriesOf(dir.file("ro")), std::vector<std::string>{"list.txt"});
@@ -215,35 +201,31 @@ TEST_F(BadInput, InAReadOnlyFolderOnlyAWritableFileIsSaved)
 
 TEST_F(BadInput, AReadOnlyFileIsNotReplacedBehindItsBack)
 {
-    fs::create_directory(dir.file("rw"));
-    std::string target = dir.file("rw") + "/list.txt";
-    writeBytes(target, kPrevious);
-    giveToNobody(dir.file("rw"));
-    giveToNobody(target);
+    std::string target = previousListIn("rw");
     ::chmod(target.c_str(), 0444);
     EXPECT_EQ(saveInChild(target, true), "File access denied");
-    EXPECT_EQ(readBytes(target), kPrevious);
+    EXPECT_EQ(slurp(target), kPrevious);
     EXPECT_EQ(entriesOf(dir.file("rw")), std::vector<std::string>{"list.txt"});
 }
 
 TEST_F(BadInput, AFullDiskLeavesTheOldFileAndNoTemporaryFile)
 {
     std::string target = dir.file("list.txt");
-    writeBytes(target, kPrevious);
+    spit(target, kPrevious);
     // The limit lies below the new contents: the write fails part-way, as on a full disk.
     std::string result = saveInChild(target, false, [] {
         rlimit limit{40, 40};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
     EXPECT_EQ(result, "I/O error 27");
-    EXPECT_EQ(readBytes(target), kPrevious);
+    EXPECT_EQ(slurp(target), kPrevious);
     EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"list.txt"});
 }
 
 TEST_F(BadInput, ASaveKeepsModeAndFollowsLinks)
 {
     std::string target = dir.file("list.txt");
-    writeBytes(target, kPrevious);
+    spit(target, kPrevious);
     ::chmod(target.c_str(), 0640);
     giveToNobody(target);
     fs::create_symlink(target, dir.file("link.txt"));
@@ -251,7 +233,7 @@ TEST_F(BadInput, ASaveKeepsModeAndFollowsLinks)
     ui.saveAnswers.push_back(dir.file("link.txt"));
     saveChannelFile(list, state, ui);
     EXPECT_TRUE(fs::is_symlink(dir.file("link.txt")));
-    EXPECT_EQ(readBytes(target), formatChannelFile(kRows));
+    EXPECT_EQ(slurp(target), formatChannelFile(kRows));
     struct stat st
     {
     };

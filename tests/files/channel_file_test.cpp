@@ -1,35 +1,23 @@
 #include "files/ChannelFile.h"
 
 #include "core/Errors.h"
+#include "tests/files/LoadError.h"
 #include "tests/support/FakeUi.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 
 using namespace memvane;
 using memvane::test::FakeUi;
+using memvane::test::slurp;
+using memvane::test::spit;
 using memvane::test::TempDir;
 
 namespace {
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
 
 // Rows as a full read makes them: eight texts each, blank rows with single spaces, plus
 // comments in Windows-1252 and in UTF-8.
@@ -77,18 +65,10 @@ struct Fixture : ::testing::Test
     // Loads `contents` as Default.txt from the load folder.
     void load(const std::string& contents)
     {
-        writeBytes(dir.file("Default.txt"), contents);
+        spit(dir.file("Default.txt"), contents);
         loadChannelFile(list, state, ui);
     }
-    std::string loadError()
-    {
-        try {
-            loadChannelFile(list, state, ui);
-        } catch (const AppError& e) {
-            return e.message();
-        }
-        return "no error";
-    }
+    std::string loadError() { return test::loadError(list, state, ui); }
 };
 
 class ScopedTimeZone
@@ -130,7 +110,7 @@ TEST_F(ChannelFileTest, FullReadWithBlankRowsRoundTripsByteForByte)
 {
     list.replaceAll(fullReadRows());
     save(dir.file("first.txt"));
-    EXPECT_EQ(readBytes(dir.file("first.txt")), kFullReadFile);
+    EXPECT_EQ(slurp(dir.file("first.txt")), kFullReadFile);
 
     list.replaceAll({{true, {"old row"}}});
     state.basename = "first.txt";
@@ -138,7 +118,7 @@ TEST_F(ChannelFileTest, FullReadWithBlankRowsRoundTripsByteForByte)
     EXPECT_EQ(list.rows(), fullReadRows());
 
     save(dir.file("second.txt"));
-    EXPECT_EQ(readBytes(dir.file("second.txt")), kFullReadFile);
+    EXPECT_EQ(slurp(dir.file("second.txt")), kFullReadFile);
     EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -180,7 +160,7 @@ TEST_F(ChannelFileTest, ARowWithoutTextsSurvivesASaveAndLoad)
     load("\r\n");
     ASSERT_EQ(list.rows(), (std::vector<ChannelRow>{{false, {}}}));
     save(dir.file("out.txt"));
-    EXPECT_EQ(readBytes(dir.file("out.txt")), "false\r\n");
+    EXPECT_EQ(slurp(dir.file("out.txt")), "false\r\n");
     state.basename = "out.txt";
     loadChannelFile(list, state, ui);
     EXPECT_EQ(list.rows(), (std::vector<ChannelRow>{{false, {}}}));
@@ -197,7 +177,7 @@ TEST_F(ChannelFileTest, LinesBeyondSixteenFieldsKeepTheirRestInTheLastText)
     EXPECT_EQ(list.row(0).texts[13], "f15");
     EXPECT_EQ(list.row(0).texts[14], "f16,f17,f18,f19,f20");
     save(dir.file("out.txt"));
-    EXPECT_EQ(readBytes(dir.file("out.txt")), line + "\r\n");
+    EXPECT_EQ(slurp(dir.file("out.txt")), line + "\r\n");
 }
 
 TEST_F(ChannelFileTest, AByteOrderMarkDoesNotHideTheFirstTick)
@@ -222,7 +202,7 @@ TEST_F(ChannelFileTest, AFrequencyThatIsNotANumberFailsAndKeepsTheList)
              {"false,Mem 1," + longText + "\r\n",
               "'" + std::string(60, 'A') + "...' is not a valid floating point value"},
          }) {
-        writeBytes(dir.file("Default.txt"), c.file);
+        spit(dir.file("Default.txt"), c.file);
         EXPECT_EQ(loadError(), c.message) << c.file;
         EXPECT_EQ(list.rows(), fullReadRows()) << c.file;
     }
@@ -247,7 +227,7 @@ TEST_F(ChannelFileTest, ANameBoxTextThatIsAPathIsRefused)
     TempDir outer;
     state.exedir = state.loaddir = (outer.path() / "program").string() + "/";
     std::filesystem::create_directory(outer.path() / "program");
-    writeBytes(outer.file("outside.txt"), "true,Mem 9\r\n");
+    spit(outer.file("outside.txt"), "true,Mem 9\r\n");
     list.replaceAll(fullReadRows());
     for (std::string name : {outer.file("outside.txt"), std::string("../outside.txt"),
                              std::string(".."), std::string("a\0b", 3)}) {
@@ -294,19 +274,19 @@ TEST_F(ChannelFileTest, OverwriteQuestionGuardsAnExistingFile)
 {
     list.replaceAll(fullReadRows());
     std::string path = dir.file("keep.txt");
-    writeBytes(path, "previous");
+    spit(path, "previous");
 
     ui.okCancelAnswers.push_back(false);
     save(path);
     EXPECT_EQ(ui.questions, std::vector<std::string>{"really overwrite this file?\r\n" + path});
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Cancel pressed"});
-    EXPECT_EQ(readBytes(path), "previous");
+    EXPECT_EQ(slurp(path), "previous");
     EXPECT_EQ(ui.hideEditPanelCalls, 1);
 
     ui.okCancelAnswers.push_back(true);
     save(path);
     EXPECT_EQ(ui.messages, (std::vector<std::string>{"Cancel pressed", "OK pressed"}));
-    EXPECT_EQ(readBytes(path), kFullReadFile);
+    EXPECT_EQ(slurp(path), kFullReadFile);
 
     // A new file needs no question; saving changes neither basename nor the load folder.
     save(dir.file("new.txt"));
@@ -333,7 +313,7 @@ TEST_F(ChannelFileTest, SavingOntoAFolderIsRefusedWithoutAQuestion)
 TEST_F(ChannelFileTest, SelectFileSetsTheBoxesAndLoadsFromTheChosenFolder)
 {
     TempDir other;
-    writeBytes(other.file("week1.txt"), "true,Mem 1,145.5,145.5\r\n");
+    spit(other.file("week1.txt"), "true,Mem 1,145.5,145.5\r\n");
     list.replaceAll(fullReadRows());
     ui.openAnswers.push_back(other.file("week1.txt"));
     std::optional<FileBoxes> boxes = chooseChannelFile(state, ui);

@@ -3,25 +3,20 @@
 #include "core/Errors.h"
 #include "files/TextFile.h"
 #include "tests/support/FakeUi.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace memvane;
 using memvane::test::FakeUi;
+using memvane::test::spit;
 using memvane::test::TempDir;
 
 namespace {
-
-void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
 
 // Runs the test inside its own folder, since "names.txt" is read from the current one.
 class InFolder
@@ -154,7 +149,7 @@ TEST(CommentList, NamesTxtComesFromTheCurrentFolder)
     FakeUi ui;
     ui.label = "stale";
 
-    writeBytes("names.txt", "0145.500000,Net night\r\n");
+    spit("names.txt", "0145.500000,Net night\r\n");
     getFileClick(comments, ui);
     EXPECT_EQ(comments.entries(), (std::vector<CommentEntry>{{"0145.500000", "Net night", {}}}));
     EXPECT_EQ(ui.label, "");
@@ -163,11 +158,11 @@ TEST(CommentList, NamesTxtComesFromTheCurrentFolder)
 
     // A names.txt that cannot be read keeps what was loaded and says why.
     std::filesystem::remove("names.txt");
-    writeBytes("names.txt", std::string("0145.500000,a\0b\r\n", 17));
+    spit("names.txt", std::string("0145.500000,a\0b\r\n", 17));
     EXPECT_THROW(getFileClick(comments, ui), EInOutError);
     EXPECT_EQ(comments.entries().size(), 1u);
     std::filesystem::remove("names.txt");
-    writeBytes("names.txt", std::string(kMaxTextFileSize + 1, ','));
+    spit("names.txt", std::string(kMaxTextFileSize + 1, ','));
     EXPECT_THROW(getFileClick(comments, ui), EInOutError);
     EXPECT_EQ(comments.entries().size(), 1u);
 
@@ -179,7 +174,7 @@ TEST(CommentList, NamesTxtComesFromTheCurrentFolder)
     EXPECT_TRUE(comments.entries().empty());
     std::filesystem::remove("names.txt");
     ASSERT_EQ(::mkfifo("names.txt", 0600), 0);
-    writeBytes("other.txt", "0145.500000,Net night\r\n");
+    spit("other.txt", "0145.500000,Net night\r\n");
     comments.load("other.txt");
     EXPECT_NO_THROW(getFileClick(comments, ui));
     EXPECT_TRUE(comments.entries().empty());

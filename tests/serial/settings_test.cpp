@@ -3,34 +3,21 @@
 
 #include "serial/CPort.h"
 #include "tests/support/FakeComBackend.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace memvane {
 namespace {
 
 using test::FakeComBackend;
+using test::slurp;
+using test::spit;
 using Calls = std::vector<std::string>;
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void spit(const std::string& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-}
 
 class SettingsTest : public ::testing::Test
 {

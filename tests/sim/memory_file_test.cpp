@@ -1,30 +1,13 @@
 #include "sim/MemoryFile.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 using namespace memvane::sim;
-
-namespace {
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void spit(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-} // namespace
+using memvane::test::slurp;
+using memvane::test::spit;
 
 TEST(MemoryFile, MegahertzTexts)
 {

@@ -3,13 +3,13 @@
 #include "sim/SimFrame.h"
 
 #include "tests/sim/PtyClient.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 using namespace memvane::sim;
 using namespace memvane::test;
@@ -18,14 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kExe = MEMVANE_RADIO_EXE;
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string ask(PtyClient& client, const std::string& bodyHex, std::size_t replyBytes,
                 const std::string& to = "58")
