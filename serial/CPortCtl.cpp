@@ -1,10 +1,8 @@
 #include "serial/CPortCtl.h"
 
-#include "core/Numbers.h"
+#include "core/TextBytes.h"
 #include "serial/CPort.h"
 #include "serial/PortEnumerator.h"
-
-#include "core/TextBytes.h"
 
 #include <algorithm>
 
