@@ -37,13 +37,15 @@ QColor buttonFace()
     return QColor(0xF0, 0xF0, 0xF0);
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, int x, int y, int w,
-                        int h)
+// A push button as designed, run by the window's `onClick`.
+QPushButton* makeButton(TForm1* form, QWidget* parent, const char* name, const char* caption,
+                        QRect geometry, void (TForm1::*onClick)())
 {
     auto* b = new QPushButton(QString::fromLatin1(caption), parent);
     b->setObjectName(name);
-    b->setGeometry(x, y, w, h);
+    b->setGeometry(geometry);
     b->setAutoDefault(false);
+    QObject::connect(b, &QPushButton::clicked, form, onClick);
     return b;
 }
 
@@ -272,15 +274,24 @@ void TForm1::buildControlPanel()
     Memo2->setReadOnly(true);
     Memo2->setPalette(face);
 
-    Memoryread = makeButton(Panel1, "Memoryread", "Read Radio Memory", 17, 81, 150, 25);
-    STOPReading = makeButton(Panel1, "STOPReading", "STOP Reading Memory", 17, 109, 150, 25);
-    Button1 = makeButton(Panel1, "Button1", "Re-Read Selected Chans", 18, 137, 149, 25);
-    ReadfromFile = makeButton(Panel1, "ReadfromFile", "Read from File Name ^", 17, 165, 150, 25);
-    SelectFile = makeButton(Panel1, "SelectFile", "Select and Load File", 17, 194, 150, 25);
-    savetofile = makeButton(Panel1, "savetofile", "Save to File", 16, 223, 150, 25);
-    AllWrite = makeButton(Panel1, "AllWrite", "All Write", 17, 252, 70, 25);
-    AllNoWrite = makeButton(Panel1, "AllNoWrite", "All No Write", 95, 252, 70, 25);
-    Writetoradio = makeButton(Panel1, "Writetoradio", "Write to Radio", 17, 281, 150, 25);
+    Memoryread = makeButton(this, Panel1, "Memoryread", "Read Radio Memory", {17, 81, 150, 25},
+                            &TForm1::MemoryreadClick);
+    STOPReading = makeButton(this, Panel1, "STOPReading", "STOP Reading Memory", {17, 109, 150, 25},
+                             &TForm1::STOPReadingClick);
+    Button1 = makeButton(this, Panel1, "Button1", "Re-Read Selected Chans", {18, 137, 149, 25},
+                         &TForm1::ReadSelected);
+    ReadfromFile = makeButton(this, Panel1, "ReadfromFile", "Read from File Name ^",
+                              {17, 165, 150, 25}, &TForm1::ReadfromFileClick);
+    SelectFile = makeButton(this, Panel1, "SelectFile", "Select and Load File", {17, 194, 150, 25},
+                            &TForm1::SelectFileClick);
+    savetofile = makeButton(this, Panel1, "savetofile", "Save to File", {16, 223, 150, 25},
+                            &TForm1::savetofileClick);
+    AllWrite = makeButton(this, Panel1, "AllWrite", "All Write", {17, 252, 70, 25},
+                          &TForm1::AllWriteClick);
+    AllNoWrite = makeButton(this, Panel1, "AllNoWrite", "All No Write", {95, 252, 70, 25},
+                            &TForm1::AllNoWriteClick);
+    Writetoradio = makeButton(this, Panel1, "Writetoradio", "Write to Radio", {17, 281, 150, 25},
+                              &TForm1::WritetoradioClick);
 
     Memo3 = new QPlainTextEdit(Panel1);
     Memo3->setObjectName("Memo3");
@@ -290,20 +301,11 @@ void TForm1::buildControlPanel()
     Memo3->setPalette(white);
     Memo3->hide();
 
-    gotochan = makeButton(Panel1, "gotochan", "Go To Chan", 93, 342, 73, 25);
+    gotochan = makeButton(this, Panel1, "gotochan", "Go To Chan", {93, 342, 73, 25},
+                          &TForm1::gotochanClick);
 
     connect(Memo1, &QLineEdit::textChanged, this, &TForm1::Memo1Change);
     connect(Memo2, &QLineEdit::textChanged, this, &TForm1::Memo1Change);
-    connect(Memoryread, &QPushButton::clicked, this, &TForm1::MemoryreadClick);
-    connect(STOPReading, &QPushButton::clicked, this, &TForm1::STOPReadingClick);
-    connect(Button1, &QPushButton::clicked, this, &TForm1::ReadSelected);
-    connect(ReadfromFile, &QPushButton::clicked, this, &TForm1::ReadfromFileClick);
-    connect(SelectFile, &QPushButton::clicked, this, &TForm1::SelectFileClick);
-    connect(savetofile, &QPushButton::clicked, this, &TForm1::savetofileClick);
-    connect(AllWrite, &QPushButton::clicked, this, &TForm1::AllWriteClick);
-    connect(AllNoWrite, &QPushButton::clicked, this, &TForm1::AllNoWriteClick);
-    connect(Writetoradio, &QPushButton::clicked, this, &TForm1::WritetoradioClick);
-    connect(gotochan, &QPushButton::clicked, this, &TForm1::gotochanClick);
 }
 
 void TForm1::buildEditPanel()
@@ -358,15 +360,15 @@ void TForm1::buildEditPanel()
                           kEditOffsetEntries.data() + kEditOffsetEntries.size(), 128, 199, 58);
     selectEntry(ComboBox1, 0); // "7.6"
 
-    Button2 = makeButton(Panel3, "Button2", "Refrash", 14, 232, 80, 25);
-    change = makeButton(Panel3, "change", "Change Line", 100, 232, 84, 25);
+    Button2 =
+        makeButton(this, Panel3, "Button2", "Refrash", {14, 232, 80, 25}, &TForm1::Button2Click);
+    change =
+        makeButton(this, Panel3, "change", "Change Line", {100, 232, 84, 25}, &TForm1::changeClick);
     ccomment = makeEdit(Panel3, "ccomment", "Comment", 14, 268, 170, false);
 
     connect(Label4, &ClickLabel::clicked, this, &TForm1::AllNoWriteClick);
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
     connect(CheckBox2, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    connect(change, &QPushButton::clicked, this, &TForm1::changeClick);
 }
 
 void TForm1::buildLists()

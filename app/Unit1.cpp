@@ -102,10 +102,7 @@ void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     refreshOuterLimits(this);
-    if (!m_centred) {
-        m_centred = true;
-        centreOnScreen(this);
-    }
+    centreOnFirstShow(this, m_centred);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -160,6 +157,15 @@ template <class F> void TForm1::unlessBusy(F&& body)
     guard(std::forward<F>(body));
 }
 
+template <class Operation> void TForm1::radioOperation(Operation operation)
+{
+    unlessBusy([&] {
+        RadioContext ctx = radioContext();
+        operation(ctx);
+    });
+    finishRadioOperation();
+}
+
 std::string TForm1::ccomportwrite(const std::string& word, const std::string& look1)
 {
     return memvane::ccomportwrite(word, look1, portIo(), m_state, *this);
@@ -201,20 +207,12 @@ void TForm1::finishRadioOperation()
 
 void TForm1::MemoryreadClick()
 {
-    unlessBusy([&] {
-        RadioContext ctx = radioContext();
-        readAllChannels(ctx);
-    });
-    finishRadioOperation();
+    radioOperation([](RadioContext& ctx) { readAllChannels(ctx); });
 }
 
 void TForm1::ReadSelected()
 {
-    unlessBusy([&] {
-        RadioContext ctx = radioContext();
-        rereadTickedChannels(ctx);
-    });
-    finishRadioOperation();
+    radioOperation([](RadioContext& ctx) { rereadTickedChannels(ctx); });
 }
 
 void TForm1::STOPReadingClick()
@@ -224,11 +222,7 @@ void TForm1::STOPReadingClick()
 
 void TForm1::WritetoradioClick()
 {
-    unlessBusy([&] {
-        RadioContext ctx = radioContext();
-        writeTickedChannels(ctx);
-    });
-    finishRadioOperation();
+    radioOperation([](RadioContext& ctx) { writeTickedChannels(ctx); });
 }
 
 void TForm1::gotochanClick()

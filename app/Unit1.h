@@ -255,6 +255,8 @@ private:
     template <class F> void unlessBusy(F&& body);
     // After a read or write returned: a close asked for meanwhile is carried out now.
     void finishRadioOperation();
+    // A read or write of the radio: unless busy, then finishRadioOperation.
+    template <class Operation> void radioOperation(Operation operation);
 
     // The window's design sizes.
     static constexpr int kControlPanelWidth = 193;

@@ -263,10 +263,7 @@ void TForm2::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     refreshOuterLimits(this);
-    if (!m_centred) {
-        m_centred = true;
-        centreOnScreen(this);
-    }
+    centreOnFirstShow(this, m_centred);
 }
 
 } // namespace memvane

@@ -95,6 +95,14 @@ void refreshOuterLimits(QWidget* window)
     window->setMaximumSize(inner(hi.width(), extra.width()), inner(hi.height(), extra.height()));
 }
 
+void centreOnFirstShow(QWidget* window, bool& centred)
+{
+    if (centred)
+        return;
+    centred = true;
+    centreOnScreen(window);
+}
+
 QAction* addMenuItem(QWidget* menu, const char* caption, const char* name)
 {
     auto* item = new QAction(QString::fromUtf8(caption), menu);

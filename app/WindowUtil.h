@@ -22,6 +22,8 @@ namespace memvane {
 QFont designFont(const QStringList& families, int pixelHeight);
 
 void centreOnScreen(QWidget* window);
+// Centres the window the first time it is shown; `centred` is the window's memory of it.
+void centreOnFirstShow(QWidget* window, bool& centred);
 
 // Outer size, window frame included (when a window manager draws one).
 void setOuterSize(QWidget* window, int width, int height);
