@@ -94,11 +94,8 @@ protected:
         if (event->type() == QEvent::FocusIn && !m_bar->activeAction() && m_before &&
             static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
             QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    if (m_bar->hasFocus() && !m_bar->activeAction() && m_before)
-                        m_before->setFocus(Qt::OtherFocusReason);
-                },
+                this, [this] { if (m_bar->hasFocus() && !m_bar->activeAction() && m_before)
+                                   m_before->setFocus(Qt::OtherFocusReason); },
                 Qt::QueuedConnection);
         return false;
     }
@@ -183,9 +180,9 @@ private:
 
 void orderEditPanel(TForm1& f)
 {
-    QWidget* const order[] = {f.gotochan,  f.Edit8,     f.ComboBox2, f.ComboBox3, f.CheckBox1,
-                              f.CheckBox2, f.ComboBox1, f.Button2,   f.change,    f.ccomment,
-                              f.Edit2,     f.Edit3,     f.Edit7,     f.Edit4,     f.Edit5,
+    QWidget* const order[] = {f.gotochan,  f.Edit8,   f.ComboBox2, f.ComboBox3, f.CheckBox1,
+                              f.CheckBox2, f.ComboBox1, f.Button2, f.change,    f.ccomment,
+                              f.Edit2,     f.Edit3,   f.Edit7,     f.Edit4,     f.Edit5,
                               f.Edit6,     f.ListView1};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);

@@ -14,8 +14,7 @@ int main(int argc, char** argv)
     memvane::TForm1Options options;
     options.buildEpoch = static_cast<std::time_t>(memvane::kBuildEpoch);
     // An installed copy keeps its files in the user's configuration folder, made on first use.
-    memvane::FileFolder folder =
-        memvane::currentFileFolder(memvane::executableDir(), MEMVANE_APP_ID);
+    memvane::FileFolder folder = memvane::currentFileFolder(memvane::executableDir(), MEMVANE_APP_ID);
     options.exedir = folder.dir;
     if (folder.userConfig) {
         memvane::ensureFolder(folder.dir);

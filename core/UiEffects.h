@@ -10,8 +10,7 @@
 namespace memvane {
 
 // What a file dialog is opened with. `filter` uses the "Caption|*.ext|Caption|*.ext" form.
-struct FileDialogRequest
-{
+struct FileDialogRequest {
     std::string title;
     std::string initialDir;
     std::string filter;
@@ -22,8 +21,7 @@ struct FileDialogRequest
 
 // What the program asks of the user: information boxes, one question, file dialogs. The window
 // shows real ones (app/QtDialogs.h); tests and benchmarks answer them from a script.
-class UiDialogs
-{
+class UiDialogs {
 public:
     virtual ~UiDialogs() = default;
 
@@ -47,8 +45,7 @@ public:
     virtual std::optional<std::string> runOpenDialog(const FileDialogRequest& request) = 0;
 };
 
-class UiEffects : public UiDialogs
-{
+class UiEffects : public UiDialogs {
 public:
     // Status label Label1: set the text and repaint it at once.
     virtual void setStatus(const std::string& text) = 0;

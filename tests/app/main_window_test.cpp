@@ -107,9 +107,9 @@ TEST_F(MainWindowTest, MenuHasItsCaptionsInOrder)
     QStringList top;
     for (QAction* a : form->menuBar()->actions())
         top << a->text();
-    EXPECT_EQ(top,
-              (QStringList{"Comm Port Select ", "CI-V Address", "Open Edit Panel", " Clear List ",
-                           "Comment Texts", "Errors", "help/about", "CHIRP CSV"}));
+    EXPECT_EQ(top, (QStringList{"Comm Port Select ", "CI-V Address", "Open Edit Panel",
+                                " Clear List ", "Comment Texts", "Errors", "help/about",
+                                "CHIRP CSV"}));
     QStringList comments;
     for (QAction* a : form->CommentTexts1->actions())
         comments << a->text() + "|" + a->objectName();
