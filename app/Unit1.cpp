@@ -141,6 +141,10 @@ bool TForm1::FormClose()
     guard([&] { ComPort1.Close(); });
     return true;
 }
+
+// ---------------------------------------------------------------------------------------------
+// What the handlers share
+
 template <class F> void TForm1::guard(F&& body)
 {
     try {
