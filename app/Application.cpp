@@ -8,21 +8,16 @@
 
 namespace memvane {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv), m_errorHandler([](const std::exception& error) {
+          if (dynamic_cast<const EAbort*>(&error))
+              return;
+          QMessageBox box(QMessageBox::Information, "Memvane", decodeText(error.what()),
+                          QMessageBox::Ok);
+          box.exec();
+      })
 {
     setApplicationName("Memvane");
-    SetApplicationExceptionHandler([](const std::exception& error) {
-        if (dynamic_cast<const EAbort*>(&error))
-            return;
-        QMessageBox box(QMessageBox::Information, "Memvane", decodeText(error.what()),
-                        QMessageBox::Ok);
-        box.exec();
-    });
-}
-
-Application::~Application()
-{
-    SetApplicationExceptionHandler({});
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

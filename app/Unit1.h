@@ -7,7 +7,11 @@
 // Every handler runs on the user-interface thread, gathers what its controls hold, calls the
 // logic in channels/, files/ or civ/ and shows the result; errors that leave the logic go to
 // the application's error handler (a message box; the silent abort shows nothing). TForm1 is
-// also the program's UiEffects: status label, error list, message boxes and file dialogs.
+// also the program's UiEffects: status label, error list, and the message boxes and file dialogs
+// of its dialog service (TForm1Options::dialogs).
+//
+// Where it is: the handlers here in Unit1.cpp; construction, controls and menu in
+// Form1Construction.cpp; the UiEffects side in Form1Effects.cpp.
 //
 // Start-up: the constructor builds the controls, gives ComPort1 its design values and ends the
 // component's loading (which opens COM1), then FormCreate posts event 1325; the deferred
@@ -52,6 +56,8 @@ namespace memvane {
 class ChannelListModel;
 class ClickLabel;
 class CommentListModel;
+class QtDialogs;
+class ScopedExceptionHandler;
 class TForm2;
 class TForm3;
 
@@ -64,8 +70,9 @@ struct TForm1Options
     std::string userdir;
     // Link time of the executable, seconds since 1970 UTC (shown in the title).
     std::time_t buildEpoch = 0;
-    // Answers message boxes and file dialogs instead of real ones (tests).
-    UiEffects* dialogs = nullptr;
+    // Shows the message boxes and file dialogs; the window's own (QtDialogs) when null. Tests
+    // put a scripted fake here.
+    UiDialogs* dialogs = nullptr;
     // The line the radio commands use instead of ComPort1 (tests).
     PortIo* portIo = nullptr;
     // The system layer under ComPort1; the platform's when null (tests map port names).
@@ -248,9 +255,16 @@ private:
     template <class F> void unlessBusy(F&& body);
     // After a read or write returned: a close asked for meanwhile is carried out now.
     void finishRadioOperation();
+    // A read or write of the radio: unless busy, then finishRadioOperation.
+    template <class Operation> void radioOperation(Operation operation);
 
-    // The window whose handler is installed as the application's error handler.
-    static TForm1* s_handlerOwner;
+    // The window's design sizes.
+    static constexpr int kControlPanelWidth = 193;
+    static constexpr int kEditPanelHeight = 327;
+    static constexpr int kEditPanelMinWindowHeight = 765;
+    static constexpr int kNarrowWidth = 890;
+    static constexpr int kWideWidth = 1180;
+    static constexpr int kCommentListWidth = 300;
 
     TForm1Options m_options;
     ProgramState m_state;
@@ -261,6 +275,10 @@ private:
     CommentListModel* m_commentModel = nullptr;
     TForm2* m_form2 = nullptr;
     TForm3* m_form3 = nullptr;
+    std::unique_ptr<QtDialogs> m_qtDialogs;
+    UiDialogs* m_dialogs = nullptr; // m_options.dialogs or m_qtDialogs
+    // Installed by the constructor; its end brings back the handler from before this window.
+    std::unique_ptr<ScopedExceptionHandler> m_errorHandler;
     std::string m_status;
     bool m_initialised = false;
     bool m_centred = false;

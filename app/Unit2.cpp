@@ -203,12 +203,9 @@ TForm2::TForm2(QWidget* parent) : QMainWindow(parent)
 
     auto* menu = menuBar();
     menu->setObjectName("MainMenu1");
-    close1 = menu->addAction("close");
-    close1->setObjectName("close1");
-    About1 = menu->addAction("About");
-    About1->setObjectName("About1");
-    Help1 = menu->addAction("Help");
-    Help1->setObjectName("Help1");
+    close1 = addMenuItem(menu, "close", "close1", this, &TForm2::close1Click);
+    About1 = addMenuItem(menu, "About", "About1", this, &TForm2::About1Click);
+    Help1 = addMenuItem(menu, "Help", "Help1", this, &TForm2::Help1Click);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -226,10 +223,6 @@ TForm2::TForm2(QWidget* parent) : QMainWindow(parent)
     Memo2 = makeMemo(Panel2, "Memo2", aboutText());
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-    connect(close1, &QAction::triggered, this, &TForm2::close1Click);
-    connect(About1, &QAction::triggered, this, &TForm2::About1Click);
-    connect(Help1, &QAction::triggered, this, &TForm2::Help1Click);
 
     resize(1306, 647 + menu->sizeHint().height());
     setUpAccessibility(*this);
@@ -270,10 +263,7 @@ void TForm2::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     refreshOuterLimits(this);
-    if (!m_centred) {
-        m_centred = true;
-        centreOnScreen(this);
-    }
+    centreOnFirstShow(this, m_centred);
 }
 
 } // namespace memvane

@@ -35,10 +35,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window)
 void TForm3::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!m_centred) {
-        m_centred = true;
-        centreOnScreen(this);
-    }
+    centreOnFirstShow(this, m_centred);
 }
 
 } // namespace memvane

@@ -1,5 +1,6 @@
 #include "app/WindowUtil.h"
 
+#include <QComboBox>
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -92,6 +93,37 @@ void refreshOuterLimits(QWidget* window)
     window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     window->setMinimumSize(inner(lo.width(), extra.width()), inner(lo.height(), extra.height()));
     window->setMaximumSize(inner(hi.width(), extra.width()), inner(hi.height(), extra.height()));
+}
+
+void centreOnFirstShow(QWidget* window, bool& centred)
+{
+    if (centred)
+        return;
+    centred = true;
+    centreOnScreen(window);
+}
+
+QAction* addMenuItem(QWidget* menu, const char* caption, const char* name)
+{
+    auto* item = new QAction(QString::fromUtf8(caption), menu);
+    item->setObjectName(name);
+    menu->addAction(item);
+    return item;
+}
+
+std::optional<std::string> selectedEntry(const QComboBox* box)
+{
+    int i = box->findText(box->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0)
+        return std::nullopt;
+    return box->itemText(i).toStdString();
+}
+
+void selectEntry(QComboBox* box, int index)
+{
+    box->setCurrentIndex(index);
+    if (index < 0)
+        box->setEditText(QString());
 }
 
 } // namespace memvane

@@ -5,10 +5,15 @@
 // inside of the frame, and the frame is known only once a window is shown, so the limits are
 // kept with the window and applied again whenever its frame may have changed.
 
+#include <QAction>
 #include <QFont>
 #include <QSize>
 #include <QStringList>
 
+#include <optional>
+#include <string>
+
+class QComboBox;
 class QWidget;
 
 namespace memvane {
@@ -17,6 +22,8 @@ namespace memvane {
 QFont designFont(const QStringList& families, int pixelHeight);
 
 void centreOnScreen(QWidget* window);
+// Centres the window the first time it is shown; `centred` is the window's memory of it.
+void centreOnFirstShow(QWidget* window, bool& centred);
 
 // Outer size, window frame included (when a window manager draws one).
 void setOuterSize(QWidget* window, int width, int height);
@@ -26,5 +33,22 @@ QSize outerSize(const QWidget* window);
 void setOuterLimits(QWidget* window, QSize minimum, QSize maximum);
 // Applies the stored limits for the window's current frame (call when it is shown).
 void refreshOuterLimits(QWidget* window);
+
+// An item at the end of a menu or menu bar, with its caption and object name.
+QAction* addMenuItem(QWidget* menu, const char* caption, const char* name);
+// The same, run by `handler` of `window` when chosen.
+template <class Window>
+QAction* addMenuItem(QWidget* menu, const char* caption, const char* name, Window* window,
+                     void (Window::*handler)())
+{
+    QAction* item = addMenuItem(menu, caption, name);
+    QObject::connect(item, &QAction::triggered, window, handler);
+    return item;
+}
+
+// The entry whose text the box shows, if the shown text is one of its entries.
+std::optional<std::string> selectedEntry(const QComboBox* box);
+// Shows entry `index`; -1 empties the box.
+void selectEntry(QComboBox* box, int index);
 
 } // namespace memvane

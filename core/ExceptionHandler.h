@@ -14,4 +14,19 @@ using ExceptionHandler = std::function<void(const std::exception&)>;
 void SetApplicationExceptionHandler(ExceptionHandler handler);
 void HandleApplicationException(const std::exception& error);
 
+// Installs a handler for the lifetime of this object (a window for as long as it lives). Its end
+// brings back the handler that was there before it; when an installer made after it still lives,
+// that one brings it back at its own end instead, so installers may end in any order.
+class ScopedExceptionHandler
+{
+public:
+    explicit ScopedExceptionHandler(ExceptionHandler handler);
+    ~ScopedExceptionHandler();
+    ScopedExceptionHandler(const ScopedExceptionHandler&) = delete;
+    ScopedExceptionHandler& operator=(const ScopedExceptionHandler&) = delete;
+
+private:
+    ExceptionHandler m_previous;
+};
+
 } // namespace memvane

@@ -19,21 +19,11 @@ struct FileDialogRequest {
     std::string fileName; // proposed name
 };
 
-class UiEffects {
+// What the program asks of the user: information boxes, one question, file dialogs. The window
+// shows real ones (app/QtDialogs.h); tests and benchmarks answer them from a script.
+class UiDialogs {
 public:
-    virtual ~UiEffects() = default;
-
-    // Status label Label1: set the text and repaint it at once.
-    virtual void setStatus(const std::string& text) = 0;
-    virtual std::string status() const = 0;
-
-    // Let the window handle its pending events (user clicks, received-data events).
-    virtual void processEvents() = 0;
-
-    // Error list window Form3: append one line / empty it; the "Errors" menu item's state.
-    virtual void appendErrorLine(const std::string& line) = 0;
-    virtual void clearErrorList() = 0;
-    virtual void setErrorsEnabled(bool enabled) = 0;
+    virtual ~UiDialogs() = default;
 
     // Plain information box with an OK button.
     virtual void showMessage(const std::string& text) = 0;
@@ -53,6 +43,21 @@ public:
     // File dialogs: the chosen full path, or nothing when the user cancelled.
     virtual std::optional<std::string> runSaveDialog(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> runOpenDialog(const FileDialogRequest& request) = 0;
+};
+
+class UiEffects : public UiDialogs {
+public:
+    // Status label Label1: set the text and repaint it at once.
+    virtual void setStatus(const std::string& text) = 0;
+    virtual std::string status() const = 0;
+
+    // Let the window handle its pending events (user clicks, received-data events).
+    virtual void processEvents() = 0;
+
+    // Error list window Form3: append one line / empty it; the "Errors" menu item's state.
+    virtual void appendErrorLine(const std::string& line) = 0;
+    virtual void clearErrorList() = 0;
+    virtual void setErrorsEnabled(bool enabled) = 0;
 
     // Several commands hide the edit panel Panel3 before they act.
     virtual void hideEditPanel() = 0;

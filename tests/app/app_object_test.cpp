@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace memvane::test {
 namespace {
@@ -76,6 +77,22 @@ TEST(ApplicationTest, ErrorsGoThroughTheInstalledHandler)
     ASSERT_TRUE(processUntil([&] { return !seen.empty(); }, 5000));
     EXPECT_EQ(seen, std::vector<std::string>{"'x' is not a valid integer value"});
     SetApplicationExceptionHandler({});
+}
+
+TEST(ApplicationTest, ScopedHandlersBringBackTheOneBeforeThemInAnyOrder)
+{
+    std::vector<std::string> seen;
+    auto recordAs = [&seen](const char* who) {
+        return [&seen, who](const std::exception&) { seen.push_back(who); };
+    };
+    auto below = std::make_unique<ScopedExceptionHandler>(recordAs("below"));
+    auto first = std::make_unique<ScopedExceptionHandler>(recordAs("first"));
+    auto second = std::make_unique<ScopedExceptionHandler>(recordAs("second"));
+    first.reset(); // out of order: the newer one stays in charge
+    HandleApplicationException(AppError("x"));
+    second.reset(); // and brings back what was there before both
+    HandleApplicationException(AppError("x"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"second", "below"}));
 }
 
 } // namespace

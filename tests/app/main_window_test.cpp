@@ -5,6 +5,8 @@
 #include "tests/app/Form1Fixture.h"
 
 #include "app/WindowUtil.h"
+#include "core/Errors.h"
+#include "core/ExceptionHandler.h"
 
 #include <QDialog>
 #include <QMenu>
@@ -647,6 +649,18 @@ TEST_F(MainWindowTest, ErrorsOfAHandlerGoToTheApplicationsMessageBox)
     EXPECT_EQ(dialogs.messages,
               std::vector<std::string>{"'Rx' is not a valid floating point value"});
     EXPECT_EQ(form->Edit3->text(), "Tx");
+}
+
+TEST_F(MainWindowTest, TheErrorHandlerFromBeforeTheWindowIsBackAfterIt)
+{
+    std::vector<std::string> seen;
+    ScopedExceptionHandler before([&seen](const std::exception& e) { seen.push_back(e.what()); });
+    start();
+    HandleApplicationException(AppError("while the window lives"));
+    windows.reset();
+    HandleApplicationException(AppError("after the window"));
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"while the window lives"});
+    EXPECT_EQ(seen, std::vector<std::string>{"after the window"});
 }
 
 TEST_F(MainWindowTest, RealMessageBoxShowsTheErrorText)

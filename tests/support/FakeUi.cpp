@@ -4,6 +4,22 @@
 
 namespace memvane::test {
 
+namespace {
+// The answer the test queued for this question or dialog; a failure, and Cancel or no file, when
+// it queued none.
+template <class Answer>
+Answer nextAnswer(std::deque<Answer>& answers, const std::string& unexpected)
+{
+    if (answers.empty()) {
+        ADD_FAILURE() << unexpected;
+        return Answer{};
+    }
+    Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+} // namespace
+
 void FakeUi::setStatus(const std::string& text)
 {
     label = text;
@@ -20,37 +36,19 @@ void FakeUi::processEvents()
 bool FakeUi::askOkCancel(const std::string& text)
 {
     questions.push_back(text);
-    if (okCancelAnswers.empty()) {
-        ADD_FAILURE() << "unexpected question: " << text;
-        return false;
-    }
-    bool answer = okCancelAnswers.front();
-    okCancelAnswers.pop_front();
-    return answer;
+    return nextAnswer(okCancelAnswers, "unexpected question: " + text);
 }
 
 std::optional<std::string> FakeUi::runSaveDialog(const FileDialogRequest& request)
 {
     saveDialogs.push_back(request);
-    if (saveAnswers.empty()) {
-        ADD_FAILURE() << "unexpected save dialog: " << request.title;
-        return std::nullopt;
-    }
-    auto answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    return answer;
+    return nextAnswer(saveAnswers, "unexpected save dialog: " + request.title);
 }
 
 std::optional<std::string> FakeUi::runOpenDialog(const FileDialogRequest& request)
 {
     openDialogs.push_back(request);
-    if (openAnswers.empty()) {
-        ADD_FAILURE() << "unexpected open dialog";
-        return std::nullopt;
-    }
-    auto answer = openAnswers.front();
-    openAnswers.pop_front();
-    return answer;
+    return nextAnswer(openAnswers, "unexpected open dialog");
 }
 
 } // namespace memvane::test
