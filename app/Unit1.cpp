@@ -795,7 +795,7 @@ template <class F> void TForm1::unlessBusy(F&& body)
 
 std::string TForm1::ccomportwrite(const std::string& word, const std::string& look1)
 {
-    return memvane::ccomportwrite(word, look1, portIo(), m_state, *this);
+    return memvane::ccomportwrite(word, look1, portIo(), m_state, *this).data;
 }
 
 PortIo& TForm1::portIo()

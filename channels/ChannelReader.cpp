@@ -45,8 +45,11 @@ ChannelRow blankRow(int memory)
 
 ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
 {
-    auto send = [&](std::string body, const std::string& expect) {
-        return runCommand(body, expect, ctx.port, ctx.state, ctx.ui);
+    ChannelReading r;
+    auto send = [&](const std::string& body, const std::string& expect) {
+        ExchangeOutcome outcome = runCommand(body, expect, ctx.port, ctx.state, ctx.ui);
+        r.refused = r.refused || outcome.refused;
+        return outcome;
     };
     const std::string memoryMode = bytesOf({civ::SelectMemory});
     const std::string selectMemory = selectMemoryBody(memory);
@@ -57,7 +60,6 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
 
     if (fullRead)
         ctx.state.errcount = 0;
-    ChannelReading r;
     // An undecodable mode reply must not leave the memory with split on: the channel's last
     // three exchanges switch it off and store the memory again, and only then is it reported.
     std::exception_ptr decodeError;
@@ -67,11 +69,7 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     // would save the VFOs (another channel) over memory n. The final split-off and store undo a
     // split-on store: after a refused exchange 14 they still go, so that no memory is left with
     // split on, provided memory to VFO has put memory n into the VFOs that they then store.
-    auto accepted = [&](const std::string& body) {
-        const int failures = ctx.state.errcount;
-        send(body, Ok);
-        return ctx.state.errcount == failures;
-    };
+    auto accepted = [&](const std::string& body) { return !send(body, Ok).refused; };
 
     send(memoryMode, Ok);
     send(selectMemory, AnyAnswer);
@@ -82,12 +80,13 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
         storedSplitOn = accepted(memoryWrite) && splitOn;
     }
     const bool vfosHoldMemory = accepted(bytesOf({civ::MemoryToVfo}));
+    r.blank = !vfosHoldMemory;
     send(vfoA, Ok);
-    r.rx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)));
+    r.rx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)).data);
     send(vfoB, Ok);
-    r.tx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)));
-    r.offset = decodeOffset(send(bytesOf({civ::ReadOffset}), hexByte(civ::ReadOffset)));
-    std::string modeData = send(bytesOf({civ::ReadMode}), hexByte(civ::ReadMode));
+    r.tx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)).data);
+    r.offset = decodeOffset(send(bytesOf({civ::ReadOffset}), hexByte(civ::ReadOffset)).data);
+    std::string modeData = send(bytesOf({civ::ReadMode}), hexByte(civ::ReadMode)).data;
     try {
         decodeMode(ctx.state, modeData, r);
     } catch (const EConvertError&) {
@@ -105,13 +104,14 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     return r;
 }
 
-void readAllChannels(RadioContext& ctx, int first, int last)
+int readAllChannels(RadioContext& ctx, int first, int last)
 {
     if (ctx.state.busy)
-        return;
+        return 0;
     BusyScope busy(ctx.state);
     ctx.state.stopread = false;
     int count = 0;
+    int failures = 0;
     ctx.list.clear();
     ctx.ui.setErrorsEnabled(false);
     ctx.ui.clearErrorList();
@@ -121,13 +121,15 @@ void readAllChannels(RadioContext& ctx, int first, int last)
         ctx.state.memloc = locationLabel(memory);
         if (stopRequested(ctx.state)) {
             ctx.ui.setStatus(finalText(count - 1));
-            return;
+            return failures;
         }
         ctx.ui.processEvents();
         ChannelReading r = readChannel(ctx, memory, true);
-        ctx.list.append(ctx.state.errcount > 0 ? blankRow(memory) : rowFor(memory, r));
+        ctx.list.append(r.refused ? blankRow(memory) : rowFor(memory, r));
+        failures += r.refused && !r.blank ? 1 : 0;
     }
     ctx.ui.setStatus(finalText(count));
+    return failures;
 }
 
 void rereadTickedChannels(RadioContext& ctx)
@@ -164,11 +166,9 @@ void rereadTickedChannels(RadioContext& ctx)
         // A refused exchange (an empty memory refuses memory-to-VFO) leaves the VFOs holding
         // whatever the radio had before, often the previous memory: showing that under this
         // label would invite writing one memory's data into another, so the row goes blank.
-        const int failuresBefore = ctx.state.errcount;
         ChannelReading r = readChannel(ctx, memory, false);
         ChannelRow row = ctx.list.row(index);
-        ChannelRow fresh =
-            ctx.state.errcount > failuresBefore ? blankRow(memory) : rowFor(memory, r);
+        ChannelRow fresh = r.refused ? blankRow(memory) : rowFor(memory, r);
         std::copy(fresh.texts.begin(), fresh.texts.end(), row.texts.begin());
         ctx.list.setRow(index, std::move(row));
     }

@@ -20,6 +20,7 @@ struct TunerTest : ::testing::Test
     FakeRadio radio;
     ChannelList list;
     RadioContext ctx{state, ui, port, list};
+    bool accepted = false; // what the last goTo returned
 
     void SetUp() override
     {
@@ -32,7 +33,7 @@ struct TunerTest : ::testing::Test
         list.clear();
         list.append({false, {label}});
         port.frames.clear();
-        goToChannel(ctx, 0);
+        accepted = goToChannel(ctx, 0);
         return port.frames;
     }
 };
@@ -70,9 +71,11 @@ TEST_F(TunerTest, RefusalsAreLoggedOnlyForTheFirstExchange)
     radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E0080012FD"; };
     EXPECT_EQ(goTo("Mem 12").size(), 2u);
     EXPECT_TRUE(ui.errorLines.empty());
+    EXPECT_TRUE(accepted);
 
     radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E008FD"; };
     EXPECT_EQ(goTo("Mem 12").size(), 2u);
+    EXPECT_FALSE(accepted);
     EXPECT_EQ(ui.errorLines.size(), 3u);
     EXPECT_EQ(ui.label, "");
 }
