@@ -22,11 +22,20 @@ std::string finalText(int count)
     return std::to_string(count) + " Memory Locations Read ";
 }
 
+// One byte of a mode read's data, which must be a pair of decimal digits.
+int decimalField(const std::string& data, size_t pos)
+{
+    std::string text = copyText(data, pos, 2);
+    if (std::optional<int> n = decimalReading(text))
+        return *n;
+    throw EConvertError("'" + text + "' is not a valid integer value");
+}
+
 // Mode and filter from the data of a mode read: both bytes must be decimal.
 void decodeMode(const ProgramState& state, const std::string& data, ChannelReading& out)
 {
-    out.mode = state.modeName(StrToInt(copyText(data, 1, 2)));
-    out.filter = state.filterName(StrToInt(copyText(data, 3, 2)));
+    out.mode = state.modeName(decimalField(data, 1));
+    out.filter = state.filterName(decimalField(data, 3));
 }
 
 ChannelRow rowFor(int memory, const ChannelReading& r)

@@ -17,6 +17,7 @@
 // radio refused it (injected or by itself, as for a blank memory) and which memory a memory
 // write it carried out went into.
 
+#include "civ/Codec.h"
 #include "civ/PortIo.h"
 #include "core/ProgramState.h"
 #include "sim/PtyRadio.h"
@@ -85,7 +86,7 @@ public:
     int write(const std::string& bytes) override
     {
         ExchangeRecord r;
-        r.frame = hex(bytes);
+        r.frame = toHexText(bytes);
         r.memloc = m_state.memloc;
         r.unit = m_unit;
         r.fault = m_afterLate ? Fault::None : pick();
@@ -161,17 +162,6 @@ private:
     std::string ng() const
     {
         return std::string("\xFE\xFE\xE0", 3) + static_cast<char>(m_radio.address()) + "\xFA\xFD";
-    }
-
-    static std::string hex(const std::string& bytes)
-    {
-        static const char digits[] = "0123456789ABCDEF";
-        std::string out;
-        for (unsigned char c : bytes) {
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        }
-        return out;
     }
 
     sim::RadioModel& m_radio;
