@@ -18,10 +18,10 @@
 // write it carried out went into.
 
 #include "civ/Codec.h"
-#include "civ/PortIo.h"
 #include "core/ProgramState.h"
 #include "sim/PtyRadio.h"
 #include "sim/RadioModel.h"
+#include "tests/support/QueuePort.h"
 
 #include <algorithm>
 #include <optional>
@@ -62,7 +62,7 @@ struct ExchangeRecord
     std::optional<int> storedInto;
 };
 
-class FaultPort : public PortIo
+class FaultPort : public QueuePort
 {
 public:
     FaultPort(sim::RadioModel& radio, const ProgramState& state, std::mt19937_64& rng)
@@ -81,8 +81,6 @@ public:
 
     std::vector<ExchangeRecord> records;
 
-    void ensureOpen() override {}
-    void clearBuffers() override { m_queue.clear(); }
     int write(const std::string& bytes) override
     {
         ExchangeRecord r;
@@ -124,15 +122,6 @@ public:
         records.push_back(r);
         return static_cast<int>(bytes.size());
     }
-    std::string read(int maxCount) override
-    {
-        size_t n = std::min(m_queue.size(), static_cast<size_t>(maxCount));
-        std::string out = m_queue.substr(0, n);
-        m_queue.erase(0, n);
-        return out;
-    }
-    void sleepMs(int) override {}
-
 private:
     Fault pick()
     {
@@ -169,7 +158,7 @@ private:
     std::mt19937_64& m_rng;
     double m_rate = 0;
     int m_unit = 0;
-    std::string m_queue, m_stale;
+    std::string m_stale;
     bool m_afterLate = false;
 };
 
