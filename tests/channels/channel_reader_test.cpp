@@ -1,8 +1,7 @@
 #include "channels/ChannelReader.h"
 #include "core/Errors.h"
-#include "tests/channels/FakeRadio.h"
+#include "tests/channels/RadioFixture.h"
 #include "tests/channels/Sequences.h"
-#include "tests/support/FakeUi.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +13,8 @@ using namespace memvane::test;
 
 namespace {
 
-struct ReaderTest : ::testing::Test
+struct ReaderTest : RadioFixture
 {
-    ProgramState state;
-    FakeUi ui;
-    ScriptedPort port;
-    FakeRadio radio;
-    ChannelList list;
-    RadioContext ctx{state, ui, port, list};
-
-    void SetUp() override
-    {
-        state.fillNameTables();
-        port.respond = std::ref(radio);
-    }
     // The label of every row, in order.
     std::vector<std::string> labels() const
     {

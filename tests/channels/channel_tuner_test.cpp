@@ -1,7 +1,6 @@
 #include "channels/ChannelTuner.h"
 #include "core/Errors.h"
-#include "tests/channels/FakeRadio.h"
-#include "tests/support/FakeUi.h"
+#include "tests/channels/RadioFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,20 +11,13 @@ using namespace memvane::test;
 
 namespace {
 
-struct TunerTest : ::testing::Test
+struct TunerTest : RadioFixture
 {
-    ProgramState state;
-    FakeUi ui;
-    ScriptedPort port;
-    FakeRadio radio;
-    ChannelList list;
-    RadioContext ctx{state, ui, port, list};
     bool accepted = false; // what the last goTo returned
 
     void SetUp() override
     {
-        state.fillNameTables();
-        port.respond = std::ref(radio);
+        RadioFixture::SetUp();
         ui.label = "99 Memory Locations Read ";
     }
     std::vector<std::string> goTo(const std::string& label)

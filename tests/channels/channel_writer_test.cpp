@@ -1,9 +1,8 @@
 #include "channels/ChannelReader.h"
 #include "channels/ChannelWriter.h"
 #include "core/Errors.h"
-#include "tests/channels/FakeRadio.h"
+#include "tests/channels/RadioFixture.h"
 #include "tests/channels/Sequences.h"
-#include "tests/support/FakeUi.h"
 
 #include <gtest/gtest.h>
 
@@ -21,20 +20,12 @@ ChannelRow row(bool write, const std::string& label, const std::string& a = "145
     return {write, {label, a, b, mode, filter, split, "comment", "00.6000"}};
 }
 
-struct WriterTest : ::testing::Test
+struct WriterTest : RadioFixture
 {
-    ProgramState state;
-    FakeUi ui;
-    ScriptedPort port;
-    FakeRadio radio;
-    ChannelList list;
-    RadioContext ctx{state, ui, port, list};
-
     void SetUp() override
     {
-        state.fillNameTables();
+        RadioFixture::SetUp();
         state.memloc = "Mem 99";
-        port.respond = std::ref(radio);
     }
 };
 
