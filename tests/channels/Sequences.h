@@ -58,7 +58,7 @@ inline std::vector<std::string> writeFrames(const std::string& mem, const std::s
 }
 
 // The four hex digits of a memory's location bytes: 42 -> "0042", 105 -> "0105".
-inline std::string mem4(int memory)
+inline std::string locationHex(int memory)
 {
     char buf[8];
     std::snprintf(buf, sizeof buf, "%02d%02d", memory / 100, memory % 100);

@@ -77,7 +77,7 @@ TEST_F(RadioPty, FullReadOfNinetyNineMemories)
 
     std::vector<std::string> expected;
     for (int m = 1; m <= 99; ++m)
-        append(expected, readFrames(mem4(m)));
+        append(expected, readFrames(locationHex(m)));
     EXPECT_EQ(line.radio.frameLog(), expected);
     ASSERT_EQ(list.size(), 99u);
     EXPECT_EQ(list.row(0),

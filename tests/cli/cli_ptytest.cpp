@@ -39,13 +39,6 @@ std::string slurp(const std::string& path)
     return s.str();
 }
 
-std::string mem4(int memory)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d%02d", memory / 100, memory % 100);
-    return buf;
-}
-
 std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> out;
@@ -110,7 +103,7 @@ TEST_F(CliPty, ReadSendsTheWindowsFramesAndWritesWhatSaveToFileWrites)
 
     std::vector<std::string> expected;
     for (int m = 1; m <= 5; ++m)
-        append(expected, readFrames(mem4(m)));
+        append(expected, readFrames(locationHex(m)));
     EXPECT_EQ(frames(), expected);
     EXPECT_EQ(lines(r.err).back(), "5 Memory Locations Read ");
 

@@ -269,6 +269,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ScriptedLine line(fdp);
     ChannelList list;
     RadioContext ctx{state, ui, line, list};
+    // The list from a channel file made of fuzz bytes; false when they are no channel file.
+    auto loadRows = [&](size_t maxLength) {
+        try {
+            list.replaceAll(parseChannelFile(fdp.ConsumeRandomLengthString(maxLength)));
+            return true;
+        } catch (const EConvertError&) {
+            return false;
+        }
+    };
 
     try {
         switch (mode) {
@@ -288,12 +297,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         case 3:
         case 5: {
-            std::string file = fdp.ConsumeRandomLengthString(2048);
-            try {
-                list.replaceAll(parseChannelFile(file));
-            } catch (const EConvertError&) {
+            if (!loadRows(2048))
                 return 0;
-            }
             if (mode == 3)
                 writeTickedChannels(ctx);
             else
@@ -301,12 +306,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 4: {
-            std::string file = fdp.ConsumeRandomLengthString(512);
-            try {
-                list.replaceAll(parseChannelFile(file));
-            } catch (const EConvertError&) {
+            if (!loadRows(512))
                 return 0;
-            }
             std::optional<size_t> selected;
             if (fdp.ConsumeBool())
                 selected = fdp.ConsumeIntegralInRange<size_t>(0, list.size() + 1);
