@@ -38,6 +38,21 @@ void decodeMode(const ProgramState& state, const std::string& data, ChannelReadi
     out.filter = state.filterName(decimalField(data, 3));
 }
 
+// Counts memory `memory` in, shows it and gives the window its turn between channels. False,
+// with the final text shown, when a STOP or close came first.
+bool beginChannel(RadioContext& ctx, int memory, int& count)
+{
+    ++count;
+    ctx.ui.setStatus("Reading Memory Location " + std::to_string(memory));
+    ctx.state.memloc = locationLabel(memory);
+    if (stopRequested(ctx.state)) {
+        ctx.ui.setStatus(finalText(count - 1));
+        return false;
+    }
+    ctx.ui.processEvents();
+    return true;
+}
+
 ChannelRow rowFor(int memory, const ChannelReading& r)
 {
     return {false, {locationLabel(memory), r.tx, r.rx, r.mode, r.filter, r.split, "", r.offset}};
@@ -125,14 +140,8 @@ int readAllChannels(RadioContext& ctx, int first, int last)
     ctx.ui.setErrorsEnabled(false);
     ctx.ui.clearErrorList();
     for (int memory = first; memory <= last; ++memory) {
-        ++count;
-        ctx.ui.setStatus("Reading Memory Location " + std::to_string(memory));
-        ctx.state.memloc = locationLabel(memory);
-        if (stopRequested(ctx.state)) {
-            ctx.ui.setStatus(finalText(count - 1));
+        if (!beginChannel(ctx, memory, count))
             return failures;
-        }
-        ctx.ui.processEvents();
         ChannelReading r = readChannel(ctx, memory, true);
         ctx.list.append(r.refused ? blankRow(memory) : rowFor(memory, r));
         failures += r.refused && !r.blank ? 1 : 0;
@@ -153,14 +162,8 @@ void rereadTickedChannels(RadioContext& ctx)
         if (!ctx.list.row(index).write)
             continue;
         int memory = static_cast<int>(index) + 1;
-        ++count;
-        ctx.ui.setStatus("Reading Memory Location " + std::to_string(memory));
-        ctx.state.memloc = locationLabel(memory);
-        if (stopRequested(ctx.state)) {
-            ctx.ui.setStatus(finalText(count - 1));
+        if (!beginChannel(ctx, memory, count))
             return;
-        }
-        ctx.ui.processEvents();
         if (index >= ctx.list.size())
             break;
         // A short row (from a short file line) cannot take the eight texts: say so before
