@@ -18,9 +18,9 @@ bool goToChannel(RadioContext& ctx, std::optional<size_t> selectedRow)
         int memory = StrToInt(copyText(ctx.list.text(*selectedRow, ColMemLoc), 5, 2));
         if (!fitsBcd(memory))
             return true;
-        accepted = !runCommand(bytesOf({civ::SelectMemory}), hexByte(civ::Ok), ctx.port, ctx.state,
-                               ctx.ui)
-                        .refused;
+        ExchangeOutcome memoryMode = runCommand(bytesOf({civ::SelectMemory}), hexByte(civ::Ok),
+                                                ctx.port, ctx.state, ctx.ui);
+        accepted = !memoryMode.refused;
         runCommand(bytesOf({civ::SelectMemory, 0x00, bcdByte(memory)}), "", ctx.port, ctx.state,
                    ctx.ui);
     } catch (const std::exception&) {
