@@ -18,8 +18,8 @@ bool goToChannel(RadioContext& ctx, std::optional<size_t> selectedRow)
         int memory = StrToInt(copyText(ctx.list.text(*selectedRow, ColMemLoc), 5, 2));
         if (!fitsBcd(memory))
             return true;
-        ExchangeOutcome memoryMode = runCommand(bytesOf({civ::SelectMemory}), hexByte(civ::Ok),
-                                                ctx.port, ctx.state, ctx.ui);
+        ExchangeOutcome memoryMode =
+            runCommand(bytesOf({civ::SelectMemory}), hexByte(civ::Ok), ctx.port, ctx.state, ctx.ui);
         accepted = !memoryMode.refused;
         runCommand(bytesOf({civ::SelectMemory, 0x00, bcdByte(memory)}), "", ctx.port, ctx.state,
                    ctx.ui);

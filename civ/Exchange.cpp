@@ -58,7 +58,7 @@ std::string readReplyFast(const std::string& look1, const std::string& ng, PortI
 } // namespace
 
 ExchangeOutcome ccomportwrite(const std::string& word, const std::string& look1, PortIo& port,
-                          ProgramState& state, UiEffects& ui)
+                              ProgramState& state, UiEffects& ui)
 {
     port.ensureOpen();
     port.clearBuffers();
@@ -98,7 +98,7 @@ ExchangeOutcome ccomportwrite(const std::string& word, const std::string& look1,
 }
 
 ExchangeOutcome runCommand(std::string_view body, std::string_view expectSuffix, PortIo& port,
-                       ProgramState& state, UiEffects& ui)
+                           ProgramState& state, UiEffects& ui)
 {
     return ccomportwrite(buildFrame(radioAddress(state.civaddr), body),
                          expectedText(state.civhex, expectSuffix), port, state, ui);

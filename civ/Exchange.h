@@ -38,11 +38,11 @@ struct ExchangeOutcome
 };
 
 ExchangeOutcome ccomportwrite(const std::string& word, const std::string& look1, PortIo& port,
-                          ProgramState& state, UiEffects& ui);
+                              ProgramState& state, UiEffects& ui);
 
 // Builds the frame for `body` (command byte and data) to the radio at state.civaddr and the
 // expected text "FEFEE0" + state.civhex + expectSuffix, then runs ccomportwrite.
 ExchangeOutcome runCommand(std::string_view body, std::string_view expectSuffix, PortIo& port,
-                       ProgramState& state, UiEffects& ui);
+                           ProgramState& state, UiEffects& ui);
 
 } // namespace memvane

@@ -122,6 +122,7 @@ public:
         records.push_back(r);
         return static_cast<int>(bytes.size());
     }
+
 private:
     Fault pick()
     {
