@@ -172,7 +172,7 @@ template <class Operation> void TForm1::radioOperation(Operation operation)
 
 std::string TForm1::ccomportwrite(const std::string& word, const std::string& look1)
 {
-    return memvane::ccomportwrite(word, look1, portIo(), m_state, *this);
+    return memvane::ccomportwrite(word, look1, portIo(), m_state, *this).data;
 }
 
 PortIo& TForm1::portIo()

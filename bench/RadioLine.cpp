@@ -150,7 +150,8 @@ FullReadResult runFullRead(RadioLine& line, int civdelay, bool fast)
 FullReadResult runWrite(RadioLine& line, int civdelay, bool fast,
                         const std::vector<ChannelRow>& rows)
 {
-    return runOperation(line, civdelay, fast, rows, writeTickedChannels);
+    return runOperation(line, civdelay, fast, rows,
+                        [](RadioContext& ctx) { writeTickedChannels(ctx); });
 }
 
 std::vector<ChannelRow> sampleRowsToWrite(int count)

@@ -53,7 +53,7 @@ int run(int argc, char** argv)
     for (int i = 0; i < count; ++i) {
         auto callStart = Clock::now();
         try {
-            std::string data = runCommand("\x03", "03", line.io, state, ui);
+            std::string data = runCommand("\x03", "03", line.io, state, ui).data;
             freq = decodeFrequency(data);
         } catch (const std::exception&) {
             ++failures;

@@ -22,11 +22,35 @@ std::string finalText(int count)
     return std::to_string(count) + " Memory Locations Read ";
 }
 
+// One byte of a mode read's data, which must be a pair of decimal digits.
+int decimalField(const std::string& data, size_t pos)
+{
+    std::string text = copyText(data, pos, 2);
+    if (std::optional<int> n = decimalReading(text))
+        return *n;
+    throw EConvertError("'" + text + "' is not a valid integer value");
+}
+
 // Mode and filter from the data of a mode read: both bytes must be decimal.
 void decodeMode(const ProgramState& state, const std::string& data, ChannelReading& out)
 {
-    out.mode = state.modeName(StrToInt(copyText(data, 1, 2)));
-    out.filter = state.filterName(StrToInt(copyText(data, 3, 2)));
+    out.mode = state.modeName(decimalField(data, 1));
+    out.filter = state.filterName(decimalField(data, 3));
+}
+
+// Counts memory `memory` in, shows it and gives the window its turn between channels. False,
+// with the final text shown, when a STOP or close came first.
+bool beginChannel(RadioContext& ctx, int memory, int& count)
+{
+    ++count;
+    ctx.ui.setStatus("Reading Memory Location " + std::to_string(memory));
+    ctx.state.memloc = locationLabel(memory);
+    if (stopRequested(ctx.state)) {
+        ctx.ui.setStatus(finalText(count - 1));
+        return false;
+    }
+    ctx.ui.processEvents();
+    return true;
 }
 
 ChannelRow rowFor(int memory, const ChannelReading& r)
@@ -45,8 +69,11 @@ ChannelRow blankRow(int memory)
 
 ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
 {
-    auto send = [&](std::string body, const std::string& expect) {
-        return runCommand(body, expect, ctx.port, ctx.state, ctx.ui);
+    ChannelReading r;
+    auto send = [&](const std::string& body, const std::string& expect) {
+        ExchangeOutcome outcome = runCommand(body, expect, ctx.port, ctx.state, ctx.ui);
+        r.refused = r.refused || outcome.refused;
+        return outcome;
     };
     const std::string memoryMode = bytesOf({civ::SelectMemory});
     const std::string selectMemory = selectMemoryBody(memory);
@@ -57,7 +84,6 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
 
     if (fullRead)
         ctx.state.errcount = 0;
-    ChannelReading r;
     // An undecodable mode reply must not leave the memory with split on: the channel's last
     // three exchanges switch it off and store the memory again, and only then is it reported.
     std::exception_ptr decodeError;
@@ -67,11 +93,7 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     // would save the VFOs (another channel) over memory n. The final split-off and store undo a
     // split-on store: after a refused exchange 14 they still go, so that no memory is left with
     // split on, provided memory to VFO has put memory n into the VFOs that they then store.
-    auto accepted = [&](const std::string& body) {
-        const int failures = ctx.state.errcount;
-        send(body, Ok);
-        return ctx.state.errcount == failures;
-    };
+    auto accepted = [&](const std::string& body) { return !send(body, Ok).refused; };
 
     send(memoryMode, Ok);
     send(selectMemory, AnyAnswer);
@@ -82,12 +104,13 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
         storedSplitOn = accepted(memoryWrite) && splitOn;
     }
     const bool vfosHoldMemory = accepted(bytesOf({civ::MemoryToVfo}));
+    r.blank = !vfosHoldMemory;
     send(vfoA, Ok);
-    r.rx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)));
+    r.rx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)).data);
     send(vfoB, Ok);
-    r.tx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)));
-    r.offset = decodeOffset(send(bytesOf({civ::ReadOffset}), hexByte(civ::ReadOffset)));
-    std::string modeData = send(bytesOf({civ::ReadMode}), hexByte(civ::ReadMode));
+    r.tx = decodeFrequency(send(readFrequency, hexByte(civ::ReadFrequency)).data);
+    r.offset = decodeOffset(send(bytesOf({civ::ReadOffset}), hexByte(civ::ReadOffset)).data);
+    std::string modeData = send(bytesOf({civ::ReadMode}), hexByte(civ::ReadMode)).data;
     try {
         decodeMode(ctx.state, modeData, r);
     } catch (const EConvertError&) {
@@ -105,29 +128,26 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
     return r;
 }
 
-void readAllChannels(RadioContext& ctx, int first, int last)
+int readAllChannels(RadioContext& ctx, int first, int last)
 {
     if (ctx.state.busy)
-        return;
+        return 0;
     BusyScope busy(ctx.state);
     ctx.state.stopread = false;
     int count = 0;
+    int failures = 0;
     ctx.list.clear();
     ctx.ui.setErrorsEnabled(false);
     ctx.ui.clearErrorList();
     for (int memory = first; memory <= last; ++memory) {
-        ++count;
-        ctx.ui.setStatus("Reading Memory Location " + std::to_string(memory));
-        ctx.state.memloc = locationLabel(memory);
-        if (stopRequested(ctx.state)) {
-            ctx.ui.setStatus(finalText(count - 1));
-            return;
-        }
-        ctx.ui.processEvents();
+        if (!beginChannel(ctx, memory, count))
+            return failures;
         ChannelReading r = readChannel(ctx, memory, true);
-        ctx.list.append(ctx.state.errcount > 0 ? blankRow(memory) : rowFor(memory, r));
+        ctx.list.append(r.refused ? blankRow(memory) : rowFor(memory, r));
+        failures += r.refused && !r.blank ? 1 : 0;
     }
     ctx.ui.setStatus(finalText(count));
+    return failures;
 }
 
 void rereadTickedChannels(RadioContext& ctx)
@@ -142,14 +162,8 @@ void rereadTickedChannels(RadioContext& ctx)
         if (!ctx.list.row(index).write)
             continue;
         int memory = static_cast<int>(index) + 1;
-        ++count;
-        ctx.ui.setStatus("Reading Memory Location " + std::to_string(memory));
-        ctx.state.memloc = locationLabel(memory);
-        if (stopRequested(ctx.state)) {
-            ctx.ui.setStatus(finalText(count - 1));
+        if (!beginChannel(ctx, memory, count))
             return;
-        }
-        ctx.ui.processEvents();
         if (index >= ctx.list.size())
             break;
         // A short row (from a short file line) cannot take the eight texts: say so before
@@ -164,11 +178,9 @@ void rereadTickedChannels(RadioContext& ctx)
         // A refused exchange (an empty memory refuses memory-to-VFO) leaves the VFOs holding
         // whatever the radio had before, often the previous memory: showing that under this
         // label would invite writing one memory's data into another, so the row goes blank.
-        const int failuresBefore = ctx.state.errcount;
         ChannelReading r = readChannel(ctx, memory, false);
         ChannelRow row = ctx.list.row(index);
-        ChannelRow fresh =
-            ctx.state.errcount > failuresBefore ? blankRow(memory) : rowFor(memory, r);
+        ChannelRow fresh = r.refused ? blankRow(memory) : rowFor(memory, r);
         std::copy(fresh.texts.begin(), fresh.texts.end(), row.texts.begin());
         ctx.list.setRow(index, std::move(row));
     }

@@ -29,6 +29,8 @@ struct ChannelReading
     std::string filter;
     std::string split;
     std::string offset;
+    bool refused = false; // the radio refused an exchange: the row shows blank
+    bool blank = false;   // it refused memory to VFO, its way of saying the memory is empty
 };
 
 // The sixteen exchanges for memory `memory` and their decoding. A full read sets errcount to 0
@@ -39,8 +41,9 @@ struct ChannelReading
 // undo or memory to VFO was refused.
 ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead);
 
-// MemoryreadClick: memories 1..99; the command-line tool may ask for a part of them.
-void readAllChannels(RadioContext& ctx, int first = 1, int last = 99);
+// MemoryreadClick: memories 1..99; the command-line tool may ask for a part of them. Returns
+// the number of memories read with a refused exchange that were not blank ones.
+int readAllChannels(RadioContext& ctx, int first = 1, int last = 99);
 void rereadTickedChannels(RadioContext& ctx); // ReadSelected
 void requestStop(ProgramState& state);        // STOPReadingClick
 

@@ -13,6 +13,8 @@
 
 namespace memvane {
 
-void goToChannel(RadioContext& ctx, std::optional<size_t> selectedRow); // gotochanClick
+// gotochanClick. Returns false when the radio refused the switch to memory mode (the memory
+// selection takes any answer).
+bool goToChannel(RadioContext& ctx, std::optional<size_t> selectedRow);
 
 } // namespace memvane

@@ -29,54 +29,57 @@ ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& 
     return plan;
 }
 
-void writeChannel(RadioContext& ctx, const ChannelWritePlan& plan)
+bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan)
 {
     const std::string ok = hexByte(civ::Ok);
-    auto send = [&](const std::string& body) { runCommand(body, ok, ctx.port, ctx.state, ctx.ui); };
+    bool refused = false;
+    auto send = [&](const std::string& body) {
+        return runCommand(body, ok, ctx.port, ctx.state, ctx.ui).refused;
+    };
+    auto step = [&](const std::string& body) { refused = send(body) || refused; };
     const std::string memoryMode = bytesOf({civ::SelectMemory});
     const std::string memoryWrite = bytesOf({civ::MemoryWrite});
     const std::string setMode = bytesOf({civ::SetMode, plan.mode, plan.filter});
     const std::string splitOff = bytesOf({civ::SplitDuplex, civ::SplitOff});
-    const std::string duplexOff = bytesOf({civ::SplitDuplex, civ::DuplexOff});
+    // One VFO: its frequency, the row's mode and filter, split and duplex off, storing the
+    // memory after each step.
+    auto fillVfo = [&](uint8_t vfo, const std::string& frequency) {
+        step(bytesOf({civ::SelectVfo, vfo}));
+        step(bytesOf({civ::SetFrequency}) + frequency);
+        step(memoryWrite);
+        step(setMode);
+        step(splitOff);
+        step(memoryWrite);
+        step(bytesOf({civ::SplitDuplex, civ::DuplexOff}));
+        step(memoryWrite);
+    };
 
-    send(memoryMode);
+    step(memoryMode);
     // A blank memory answers its selection NG yet is selected: the failure is logged like any
-    // other and the script goes on, which is what fills the memory.
+    // other and the script goes on, which is what fills the memory, so it refuses nothing.
     send(selectMemoryBody(plan.memory));
-    send(bytesOf({civ::SelectVfo, civ::VfoA}));
-    send(bytesOf({civ::SetFrequency}) + plan.freqA);
-    send(memoryWrite);
-    send(setMode);
-    send(splitOff);
-    send(memoryWrite);
-    send(duplexOff);
-    send(memoryWrite);
-    send(bytesOf({civ::SelectVfo, civ::VfoB}));
-    send(bytesOf({civ::SetFrequency}) + plan.freqB);
-    send(memoryWrite);
-    send(setMode);
-    send(splitOff);
-    send(memoryWrite);
-    send(duplexOff);
-    send(memoryWrite);
-    send(memoryMode);
-    send(setMode);
-    send(splitOff);
-    send(memoryWrite);
-    send(bytesOf({civ::SplitDuplex, plan.split}));
-    send(memoryWrite);
+    fillVfo(civ::VfoA, plan.freqA);
+    fillVfo(civ::VfoB, plan.freqB);
+    step(memoryMode);
+    step(setMode);
+    step(splitOff);
+    step(memoryWrite);
+    step(bytesOf({civ::SplitDuplex, plan.split}));
+    step(memoryWrite);
+    return !refused;
 }
 
-void writeTickedChannels(RadioContext& ctx)
+int writeTickedChannels(RadioContext& ctx)
 {
     if (ctx.state.busy)
-        return;
+        return 0;
     BusyScope busy(ctx.state);
     ctx.ui.setStatus("");
     ctx.ui.hideEditPanel();
     ctx.port.ensureOpen();
     ctx.state.stopread = false;
     int count = 0;
+    int refusedRows = 0;
     const size_t rows = ctx.list.size();
     for (size_t index = 0; index < rows; ++index) {
         // Rows can only go away while events are processed; a shorter list ends the write.
@@ -88,17 +91,18 @@ void writeTickedChannels(RadioContext& ctx)
         ctx.ui.setStatus("Writing Memory Location " + std::to_string(index + 1));
         if (stopRequested(ctx.state)) {
             ctx.ui.setStatus(endText(count - 1));
-            return;
+            return refusedRows;
         }
         ChannelWritePlan plan = planChannelWrite(ctx.state, ctx.list, index);
         ctx.ui.processEvents();
         if (index >= ctx.list.size()) {
             ctx.ui.setStatus(endText(count - 1));
-            return;
+            return refusedRows;
         }
-        writeChannel(ctx, plan);
+        refusedRows += writeChannel(ctx, plan) ? 0 : 1;
     }
     ctx.ui.setStatus(endText(count));
+    return refusedRows;
 }
 
 } // namespace memvane

@@ -32,9 +32,11 @@ struct ChannelWritePlan
 ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& list, size_t index);
 
 // The 24 exchanges for one planned row. Throws EAbort when the radio does not answer; a refused
-// exchange, the memory selection included, is logged and the script goes on.
-void writeChannel(RadioContext& ctx, const ChannelWritePlan& plan);
+// exchange, the memory selection included, is logged and the script goes on. Returns whether
+// the radio took every exchange but the memory selection (a blank memory refuses that one).
+bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan);
 
-void writeTickedChannels(RadioContext& ctx); // WritetoradioClick
+// WritetoradioClick. Returns the number of rows that writeChannel found refused.
+int writeTickedChannels(RadioContext& ctx);
 
 } // namespace memvane

@@ -57,8 +57,8 @@ std::string readReplyFast(const std::string& look1, const std::string& ng, PortI
 }
 } // namespace
 
-std::string ccomportwrite(const std::string& word, const std::string& look1, PortIo& port,
-                          ProgramState& state, UiEffects& ui)
+ExchangeOutcome ccomportwrite(const std::string& word, const std::string& look1, PortIo& port,
+                              ProgramState& state, UiEffects& ui)
 {
     port.ensureOpen();
     port.clearBuffers();
@@ -73,7 +73,7 @@ std::string ccomportwrite(const std::string& word, const std::string& look1, Por
 
     size_t found = reply.find(look1);
     if (found != std::string::npos)
-        return upToEndMark(reply, found + look1.size());
+        return {upToEndMark(reply, found + look1.size())};
 
     ++state.errcount;
     std::string command = toHexText(word);
@@ -89,7 +89,7 @@ std::string ccomportwrite(const std::string& word, const std::string& look1, Por
         ui.appendErrorLine("");
         ui.setErrorsEnabled(true);
         ui.setStatus("");
-        return {};
+        return {"", true};
     }
     ui.appendErrorLine(state.memloc + " No return from Radio!! - Check ComPort and CI-V settings.");
     ui.appendErrorLine("");
@@ -97,8 +97,8 @@ std::string ccomportwrite(const std::string& word, const std::string& look1, Por
     throw EAbort();
 }
 
-std::string runCommand(std::string_view body, std::string_view expectSuffix, PortIo& port,
-                       ProgramState& state, UiEffects& ui)
+ExchangeOutcome runCommand(std::string_view body, std::string_view expectSuffix, PortIo& port,
+                           ProgramState& state, UiEffects& ui)
 {
     return ccomportwrite(buildFrame(radioAddress(state.civaddr), body),
                          expectedText(state.civhex, expectSuffix), port, state, ui);

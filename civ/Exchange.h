@@ -12,10 +12,10 @@
 // the reply (a broadcast) stay queued for the transceive monitor.
 //
 // Outcomes:
-//   - the expected text is in the reply: the hex text after it up to the next "FD" (empty when
-//     no "FD" follows); nothing is logged;
+//   - the expected text is in the reply: its data, the hex text after it up to the next "FD"
+//     (empty when no "FD" follows); nothing is logged;
 //   - the radio refused (FE FE E0 aa FA ... FD): errcount + 1, three error lines, "Errors"
-//     enabled, Label1 emptied, empty result: the caller goes on;
+//     enabled, Label1 emptied, an outcome marked refused: the caller goes on;
 //   - anything else (silence, only the echo, a late or unrelated reply): errcount + 1, three
 //     error lines, "Errors" enabled, then EAbort: the calling operation ends silently.
 // Errors of the port itself (EComPort) pass through untouched.
@@ -29,12 +29,20 @@
 
 namespace memvane {
 
-std::string ccomportwrite(const std::string& word, const std::string& look1, PortIo& port,
-                          ProgramState& state, UiEffects& ui);
+// What an exchange the radio answered yields. Callers decide from `refused`, never from
+// errcount, which only counts for the user.
+struct ExchangeOutcome
+{
+    std::string data;     // the reply's data; empty when refused
+    bool refused = false; // the radio answered NG
+};
+
+ExchangeOutcome ccomportwrite(const std::string& word, const std::string& look1, PortIo& port,
+                              ProgramState& state, UiEffects& ui);
 
 // Builds the frame for `body` (command byte and data) to the radio at state.civaddr and the
 // expected text "FEFEE0" + state.civhex + expectSuffix, then runs ccomportwrite.
-std::string runCommand(std::string_view body, std::string_view expectSuffix, PortIo& port,
-                       ProgramState& state, UiEffects& ui);
+ExchangeOutcome runCommand(std::string_view body, std::string_view expectSuffix, PortIo& port,
+                           ProgramState& state, UiEffects& ui);
 
 } // namespace memvane

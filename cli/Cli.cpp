@@ -166,17 +166,13 @@ template <class F> bool radioOperation(Radio& radio, std::FILE* err, F&& body)
     return false;
 }
 
-// `blankIsResult`: a read, where a memory that refuses its copy to the VFO is a blank memory
-// and shows as a blank row; anywhere else every refusal counts.
-int outcome(const Radio& radio, bool blankIsResult = false)
+// `refused`: the operation met refusals that are failures (a blank memory's are not).
+int outcome(const Radio& radio, bool refused)
 {
     if (interrupted())
         return kExitInterrupted;
-    if (radio.ui.unanswered())
+    if (radio.ui.unanswered() || refused)
         return kExitRadio;
-    for (const std::string& label : radio.ui.refusedAt())
-        if (!blankIsResult || !radio.ui.blankAt().contains(label))
-            return kExitRadio;
     return kExitOk;
 }
 
@@ -189,7 +185,8 @@ int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
 
     radio.ui.begin(o.last - o.first + 1);
     RadioContext ctx = radio.context();
-    if (!radioOperation(radio, err, [&] { readAllChannels(ctx, o.first, o.last); }))
+    int refused = 0;
+    if (!radioOperation(radio, err, [&] { refused = readAllChannels(ctx, o.first, o.last); }))
         return kExitRadio; // nothing is written: a backup of half the radio is no backup
 
     std::string text = formatRows(radio.list.rows(), chirp, o.output, err);
@@ -202,7 +199,7 @@ int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
     else if (interrupted())
         std::fprintf(err, "Stopped: the file holds memories %d to %d\n", o.first,
                      o.first + static_cast<int>(radio.list.size()) - 1);
-    return outcome(radio, true);
+    return outcome(radio, refused > 0);
 }
 
 int runWrite(const Options& o, Radio& radio, std::FILE* err)
@@ -246,9 +243,10 @@ int runWrite(const Options& o, Radio& radio, std::FILE* err)
 
     radio.ui.begin(ticked);
     RadioContext ctx = radio.context();
-    if (!radioOperation(radio, err, [&] { writeTickedChannels(ctx); }))
+    int refused = 0;
+    if (!radioOperation(radio, err, [&] { refused = writeTickedChannels(ctx); }))
         return kExitRadio;
-    return outcome(radio);
+    return outcome(radio, refused > 0);
 }
 
 int runTune(const Options& o, Radio& radio, std::FILE* err)
@@ -257,8 +255,9 @@ int runTune(const Options& o, Radio& radio, std::FILE* err)
     radio.list.replaceAll({ChannelRow{false, {"Mem " + std::to_string(memory)}}});
     radio.io.ensureOpen();
     RadioContext ctx = radio.context();
-    radioOperation(radio, err, [&] { goToChannel(ctx, 0); });
-    return outcome(radio);
+    bool accepted = true;
+    radioOperation(radio, err, [&] { accepted = goToChannel(ctx, 0); });
+    return outcome(radio, !accepted);
 }
 
 int runConvert(const Options& o, std::FILE* err)

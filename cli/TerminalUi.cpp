@@ -89,31 +89,10 @@ void TerminalUi::processEvents()
         drawBar();
 }
 
-// "FEFE" + address + "E0" + "08" + two BCD bytes + "FD": a memory selection with its number.
-static bool isMemorySelection(const std::string& frame)
-{
-    return frame.size() == 16 && frame.compare(8, 2, "08") == 0;
-}
-
-// "FEFE" + address + "E0" + "0A" + "FD": memory to VFO.
-static bool isMemoryToVfo(const std::string& frame)
-{
-    return frame.size() == 12 && frame.compare(8, 2, "0A") == 0;
-}
-
 void TerminalUi::appendErrorLine(const std::string& line)
 {
-    static const std::string kSent = " Command sent to radio was ";
-    if (size_t at = line.find(kSent); at != std::string::npos) {
-        m_lastCommand = line.substr(at + kSent.size());
-    } else if (line.find(" Incorrect return from Radio!! ") != std::string::npos) {
-        if (!isMemorySelection(m_lastCommand))
-            m_refusedAt.insert(m_state.memloc);
-        if (isMemoryToVfo(m_lastCommand))
-            m_blankAt.insert(m_state.memloc);
-    } else if (line.find(" No return from Radio!! ") != std::string::npos) {
+    if (line.find(" No return from Radio!! ") != std::string::npos)
         m_unanswered = true;
-    }
     if (line.empty())
         return;
     clearBar();

@@ -12,7 +12,6 @@
 #include "core/UiEffects.h"
 
 #include <cstdio>
-#include <set>
 #include <string>
 
 namespace memvane::cli {
@@ -33,13 +32,6 @@ public:
     void finish();
     // An exchange got no usable reply since the start.
     bool unanswered() const { return m_unanswered; }
-    // The memory labels ("Mem 12") under which the radio refused an exchange, leaving out
-    // refusals of a memory selection: a blank memory answers its selection NG and is selected
-    // all the same, so writing into it is no failure.
-    const std::set<std::string>& refusedAt() const { return m_refusedAt; }
-    // Of those, the labels whose memory-to-VFO copy was refused: how the radio says a memory
-    // is blank, so a read gives a blank row there and nothing failed.
-    const std::set<std::string>& blankAt() const { return m_blankAt; }
 
     void setStatus(const std::string& text) override;
     std::string status() const override { return m_status; }
@@ -63,9 +55,6 @@ private:
     bool m_bar;
     bool m_barShown = false;
     bool m_unanswered = false;
-    std::set<std::string> m_refusedAt;
-    std::set<std::string> m_blankAt;
-    std::string m_lastCommand; // the frame of the last "Command sent to radio was" line
     int m_total = 0;
     int m_started = 0;
     std::string m_status;

@@ -47,17 +47,14 @@ std::string memoryName(int number)
 
 std::optional<int> memoryNumber(std::string_view name)
 {
-    std::string upper;
-    for (char c : name)
-        upper += UpCase(c);
     for (std::size_t i = 0; i < kSpecialNames.size(); ++i) {
-        if (upper == kSpecialNames[i])
+        if (SameText(name, kSpecialNames[i]))
             return kFirstSpecialMemory + static_cast<int>(i);
     }
-    if (upper.empty() || upper.size() > 3 ||
-        !std::all_of(upper.begin(), upper.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (name.empty() || name.size() > 3 ||
+        !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
-    int n = StrToInt(upper);
+    int n = StrToInt(name);
     if (n < kFirstMemory || n > kLastMemory)
         return std::nullopt;
     return n;

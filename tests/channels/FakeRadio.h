@@ -34,7 +34,8 @@ public:
     {
         std::string hex = toHexText(frame);
         if (hex.size() >= 14 && hex.compare(8, 2, "08") == 0)
-            selected = std::stoi(hex.substr(10, 4));
+            selected = decimalReading(hex.substr(10, 2)).value() * 100 +
+                       decimalReading(hex.substr(12, 2)).value();
         if (ignore && ignore(selected, hex))
             return {};
         std::string head = "FEFEE0" + hex.substr(4, 2);

@@ -2,6 +2,9 @@
 // The command sequences the radio must see, written out as hex text for the radio at 58H, so
 // that tests compare frame logs against the protocol rather than against the code that makes it.
 
+#include "sim/RadioModel.h"
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -52,6 +55,24 @@ inline std::vector<std::string> writeFrames(const std::string& mem, const std::s
             "FEFE58E009FD",
             "FEFE58E00F" + split + "FD",
             "FEFE58E009FD"};
+}
+
+// The four hex digits of a memory's location bytes: 42 -> "0042", 105 -> "0105".
+inline std::string locationHex(int memory)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d%02d", memory / 100, memory % 100);
+    return buf;
+}
+
+// A simulated memory whose two VFOs differ only in frequency.
+inline sim::Memory memoryOf(std::uint64_t rxHz, std::uint64_t txHz, std::uint8_t mode,
+                            std::uint8_t filter)
+{
+    sim::Memory m;
+    m.receive = {rxHz, mode, filter};
+    m.transmit = {txHz, mode, filter};
+    return m;
 }
 
 template <typename T> void append(std::vector<T>& to, const std::vector<T>& more)

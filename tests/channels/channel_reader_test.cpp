@@ -1,8 +1,7 @@
 #include "channels/ChannelReader.h"
 #include "core/Errors.h"
-#include "tests/channels/FakeRadio.h"
+#include "tests/channels/RadioFixture.h"
 #include "tests/channels/Sequences.h"
-#include "tests/support/FakeUi.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +13,8 @@ using namespace memvane::test;
 
 namespace {
 
-struct ReaderTest : ::testing::Test
+struct ReaderTest : RadioFixture
 {
-    ProgramState state;
-    FakeUi ui;
-    ScriptedPort port;
-    FakeRadio radio;
-    ChannelList list;
-    RadioContext ctx{state, ui, port, list};
-
-    void SetUp() override
-    {
-        state.fillNameTables();
-        port.respond = std::ref(radio);
-    }
     // The label of every row, in order.
     std::vector<std::string> labels() const
     {
@@ -111,7 +98,7 @@ TEST_F(ReaderTest, RefusedMemoryToVfoGivesABlankRowAndTheReadingGoesOn)
     radio.refuse = [](int memory, const std::string& hex) {
         return memory == 5 && hex == "FEFE58E00AFD";
     };
-    readAllChannels(ctx);
+    EXPECT_EQ(readAllChannels(ctx), 0) << "a blank memory is no failure";
     ASSERT_EQ(list.size(), 99u);
     EXPECT_EQ(list.row(4).texts, withLabel("Mem 5", Blank));
     EXPECT_EQ(list.row(5).texts.at(1), "0145.500000");
@@ -123,6 +110,16 @@ TEST_F(ReaderTest, RefusedMemoryToVfoGivesABlankRowAndTheReadingGoesOn)
                   ""}));
     EXPECT_TRUE(ui.errorsEnabled);
     EXPECT_EQ(ui.label, "99 Memory Locations Read ");
+}
+
+TEST_F(ReaderTest, RefusalsOfAMemoryThatIsNotBlankCountAsFailures)
+{
+    radio.refuse = [](int memory, const std::string& hex) {
+        return (memory == 5 && hex == "FEFE58E00F01FD") || (memory == 6 && hex == "FEFE58E00AFD");
+    };
+    EXPECT_EQ(readAllChannels(ctx), 1);
+    EXPECT_EQ(list.row(4).texts, withLabel("Mem 5", Blank));
+    EXPECT_EQ(list.row(5).texts, withLabel("Mem 6", Blank));
 }
 
 TEST_F(ReaderTest, RefusedMemorySelectIsNoFailure)

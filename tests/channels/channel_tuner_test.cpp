@@ -1,7 +1,6 @@
 #include "channels/ChannelTuner.h"
 #include "core/Errors.h"
-#include "tests/channels/FakeRadio.h"
-#include "tests/support/FakeUi.h"
+#include "tests/channels/RadioFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,19 +11,13 @@ using namespace memvane::test;
 
 namespace {
 
-struct TunerTest : ::testing::Test
+struct TunerTest : RadioFixture
 {
-    ProgramState state;
-    FakeUi ui;
-    ScriptedPort port;
-    FakeRadio radio;
-    ChannelList list;
-    RadioContext ctx{state, ui, port, list};
+    bool accepted = false; // what the last goTo returned
 
     void SetUp() override
     {
-        state.fillNameTables();
-        port.respond = std::ref(radio);
+        RadioFixture::SetUp();
         ui.label = "99 Memory Locations Read ";
     }
     std::vector<std::string> goTo(const std::string& label)
@@ -32,7 +25,7 @@ struct TunerTest : ::testing::Test
         list.clear();
         list.append({false, {label}});
         port.frames.clear();
-        goToChannel(ctx, 0);
+        accepted = goToChannel(ctx, 0);
         return port.frames;
     }
 };
@@ -70,9 +63,11 @@ TEST_F(TunerTest, RefusalsAreLoggedOnlyForTheFirstExchange)
     radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E0080012FD"; };
     EXPECT_EQ(goTo("Mem 12").size(), 2u);
     EXPECT_TRUE(ui.errorLines.empty());
+    EXPECT_TRUE(accepted);
 
     radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E008FD"; };
     EXPECT_EQ(goTo("Mem 12").size(), 2u);
+    EXPECT_FALSE(accepted);
     EXPECT_EQ(ui.errorLines.size(), 3u);
     EXPECT_EQ(ui.label, "");
 }

@@ -1,9 +1,8 @@
 #include "channels/ChannelReader.h"
 #include "channels/ChannelWriter.h"
 #include "core/Errors.h"
-#include "tests/channels/FakeRadio.h"
+#include "tests/channels/RadioFixture.h"
 #include "tests/channels/Sequences.h"
-#include "tests/support/FakeUi.h"
 
 #include <gtest/gtest.h>
 
@@ -21,20 +20,12 @@ ChannelRow row(bool write, const std::string& label, const std::string& a = "145
     return {write, {label, a, b, mode, filter, split, "comment", "00.6000"}};
 }
 
-struct WriterTest : ::testing::Test
+struct WriterTest : RadioFixture
 {
-    ProgramState state;
-    FakeUi ui;
-    ScriptedPort port;
-    FakeRadio radio;
-    ChannelList list;
-    RadioContext ctx{state, ui, port, list};
-
     void SetUp() override
     {
-        state.fillNameTables();
+        RadioFixture::SetUp();
         state.memloc = "Mem 99";
-        port.respond = std::ref(radio);
     }
 };
 
@@ -201,7 +192,7 @@ TEST_F(WriterTest, RefusedCommandGoesOnAndSilenceEndsTheWrite)
     radio.refuse = [](int memory, const std::string& hex) {
         return memory == 1 && hex == "FEFE58E00F10FD";
     };
-    writeTickedChannels(ctx);
+    EXPECT_EQ(writeTickedChannels(ctx), 1) << "row 1 refused";
     EXPECT_EQ(port.frames.size(), 48u);
     EXPECT_EQ(ui.errorLines.size(), 9u); // exchanges 9, 17 and 23 (its own Duplex Off) of row 1
     EXPECT_EQ(ui.errorLines[0], "Mem 99 Command sent to radio was FEFE58E00F10FD");
@@ -225,7 +216,7 @@ TEST_F(WriterTest, RefusedMemorySelectIsLoggedAndTheRowGoesOn)
     list.append(row(true, "Mem 3"));
     list.append(row(true, "Mem 4"));
     radio.refuse = [](int, const std::string& hex) { return hex == "FEFE58E0080003FD"; };
-    writeTickedChannels(ctx);
+    EXPECT_EQ(writeTickedChannels(ctx), 0) << "the selection's NG refuses nothing";
     std::vector<std::string> expected =
         writeFrames("0003", "0000504501", "0000504501", "0501", "10");
     append(expected, writeFrames("0004", "0000504501", "0000504501", "0501", "10"));

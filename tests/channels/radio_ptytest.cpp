@@ -11,28 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <thread>
 
 using namespace memvane;
 using namespace memvane::test;
 
 namespace {
-
-std::string mem4(int memory)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d%02d", memory / 100, memory % 100);
-    return buf;
-}
-
-sim::Memory memoryOf(std::uint64_t rxHz, std::uint64_t txHz, std::uint8_t mode, std::uint8_t filter)
-{
-    sim::Memory m;
-    m.receive = {rxHz, mode, filter};
-    m.transmit = {txHz, mode, filter};
-    return m;
-}
 
 ChannelRow row(bool write, const std::string& label, const std::string& a, const std::string& b,
                const std::string& mode, const std::string& filter, const std::string& split)
@@ -93,7 +77,7 @@ TEST_F(RadioPty, FullReadOfNinetyNineMemories)
 
     std::vector<std::string> expected;
     for (int m = 1; m <= 99; ++m)
-        append(expected, readFrames(mem4(m)));
+        append(expected, readFrames(locationHex(m)));
     EXPECT_EQ(line.radio.frameLog(), expected);
     ASSERT_EQ(list.size(), 99u);
     EXPECT_EQ(list.row(0),

@@ -8,6 +8,7 @@
 
 #include "civ/Codec.h"
 #include "civ/PortIo.h"
+#include "tests/support/HexText.h"
 
 #include <algorithm>
 #include <functional>
@@ -111,14 +112,5 @@ private:
     std::string m_late;
     bool m_waitOver = false;
 };
-
-// Bytes from hex text, for readable tests: fromHex("FEFEE058FBFD").
-inline std::string fromHex(const std::string& hex)
-{
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return out;
-}
 
 } // namespace memvane::test

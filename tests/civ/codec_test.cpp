@@ -1,6 +1,7 @@
 #include "civ/Codec.h"
 #include "civ/Frame.h"
 #include "core/Errors.h"
+#include "tests/support/HexText.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,14 @@ TEST(HexText, EveryByteIsTwoUpperCaseDigits)
     EXPECT_EQ(toHexText(bytesOf({0xFE, 0xFE, 0xE0, 0x58, 0xFB})), "FEFEE058FB");
     EXPECT_EQ(toHexText(std::string("\x00\x0a\x7f\x80", 4)), "000A7F80");
     EXPECT_EQ(toHexText(""), "");
+}
+
+TEST(HexText, TestBytesFromHexRefuseAMistypedText)
+{
+    EXPECT_EQ(test::fromHex("FEfe00"), std::string("\xFE\xFE\x00", 3));
+    EXPECT_EQ(toHexText(test::fromHex("0123456789ABCDEF")), "0123456789ABCDEF");
+    EXPECT_THROW(test::fromHex("FEF"), std::invalid_argument);
+    EXPECT_THROW(test::fromHex("FG"), std::invalid_argument);
 }
 
 TEST(Bcd, DecimalDigitsBecomeHexDigitsAndBack)

@@ -29,7 +29,7 @@ struct ExchangePty : ::testing::Test
     }
     std::string exchange(const std::string& frameHex, const std::string& look1)
     {
-        return ccomportwrite(fromHex(frameHex), look1, line.io, state, ui);
+        return ccomportwrite(fromHex(frameHex), look1, line.io, state, ui).data;
     }
     void expectNoReplyLines(const std::string& frameHex)
     {

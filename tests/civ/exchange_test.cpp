@@ -33,7 +33,7 @@ struct ExchangeTest : ::testing::Test
     }
     std::string exchange(const std::string& word, const std::string& look1)
     {
-        return ccomportwrite(word, look1, port, state, ui);
+        return ccomportwrite(word, look1, port, state, ui).data;
     }
 };
 
@@ -86,6 +86,19 @@ TEST_F(ExchangeTest, RefusedReplyIsLoggedAndTheCallerGoesOn)
                   ""}));
     EXPECT_TRUE(ui.errorsEnabled);
     EXPECT_EQ(ui.label, "");
+}
+
+// Callers tell a refusal from an acknowledgement without data by the outcome alone.
+TEST_F(ExchangeTest, OutcomeTellsARefusalFromAnAnswerWithoutData)
+{
+    answer("FEFEE058FBFD");
+    EXPECT_FALSE(ccomportwrite(MemoryMode, "FEFEE058FB", port, state, ui).refused);
+    answer("FEFEE058FAFD");
+    ExchangeOutcome refused = ccomportwrite(MemoryMode, "FEFEE058FB", port, state, ui);
+    EXPECT_TRUE(refused.refused);
+    EXPECT_EQ(refused.data, "");
+    EXPECT_FALSE(ccomportwrite(MemoryMode, "FEFEE058", port, state, ui).refused)
+        << "with the address alone expected, NG is an answer";
 }
 
 TEST_F(ExchangeTest, NoUsableReplyLogsAndAbortsSilently)
@@ -179,7 +192,7 @@ TEST_F(ExchangeTest, RunCommandBuildsFrameAndExpectationFromTheState)
     state.civaddr = "$48";
     state.civhex = "48";
     answer("FEFEE0480C006000FD");
-    EXPECT_EQ(runCommand(std::string(1, '\x0C'), "0C", port, state, ui), "006000");
+    EXPECT_EQ(runCommand(std::string(1, '\x0C'), "0C", port, state, ui).data, "006000");
     EXPECT_EQ(port.frames, (std::vector<std::string>{"FEFE48E00CFD"}));
 }
 

@@ -32,13 +32,6 @@ const char* const kMemories = "1 145.500000 FM Normal 145.500000 FM Normal off o
                               "4 3.500000 CW Narrow 14.025000 CW Narrow on off 0.1000\n"
                               "5 7.050000 LSB Wide 7.050000 LSB Wide off off 0.1000\n";
 
-std::string mem4(int memory)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d%02d", memory / 100, memory % 100);
-    return buf;
-}
-
 std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> out;
@@ -103,7 +96,7 @@ TEST_F(CliPty, ReadSendsTheWindowsFramesAndWritesWhatSaveToFileWrites)
 
     std::vector<std::string> expected;
     for (int m = 1; m <= 5; ++m)
-        append(expected, readFrames(mem4(m)));
+        append(expected, readFrames(locationHex(m)));
     EXPECT_EQ(frames(), expected);
     EXPECT_EQ(lines(r.err).back(), "5 Memory Locations Read ");
 

@@ -7,6 +7,7 @@
 //
 // Each target runs single-threaded in libFuzzer's process; nothing here is thread-safe.
 
+#include "civ/Codec.h"
 #include "core/UiEffects.h"
 
 #include <cerrno>
@@ -138,13 +139,9 @@ inline std::string readFile(const std::string& path)
 // Bytes as spaced hex, for context().
 inline std::string hexOf(std::string_view bytes)
 {
-    static const char digits[] = "0123456789ABCDEF";
     std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-        out += ' ';
-    }
+    for (unsigned char c : bytes)
+        out += hexByte(c) + ' ';
     return out;
 }
 

@@ -111,8 +111,10 @@ void oneExchange(FuzzedDataProvider& fdp, ProgramState& state, RecordingUi& ui)
     const size_t found = hex.find(look1);
     const size_t refusedAt = hex.find("FEFEE0" + state.civhex + "FA");
     try {
-        std::string result = ccomportwrite(word, look1, fixed, state, ui);
+        ExchangeOutcome outcome = ccomportwrite(word, look1, fixed, state, ui);
+        const std::string& result = outcome.data;
         FUZZ_CHECK(fixed.written == word && fixed.reads == 1);
+        FUZZ_CHECK(outcome.refused == (found == std::string::npos));
         if (found != std::string::npos) {
             size_t from = found + look1.size();
             size_t end = hex.find("FD", from);
@@ -165,6 +167,7 @@ struct PieceLine : PortIo
 struct Outcome
 {
     std::string result; // "abort" for the silent abort
+    bool refused = false;
     std::vector<std::string> errorLines;
     std::string status;
     bool operator==(const Outcome&) const = default;
@@ -177,7 +180,9 @@ Outcome exchangeOn(PieceLine& line, const std::string& look1, ProgramState state
     ui.setStatus("Reading Memory Location 1");
     Outcome o;
     try {
-        o.result = ccomportwrite("\xFE\xFE", look1, line, state, ui);
+        ExchangeOutcome got = ccomportwrite("\xFE\xFE", look1, line, state, ui);
+        o.result = got.data;
+        o.refused = got.refused;
     } catch (const EAbort&) {
         o.result = "abort";
     }
@@ -212,7 +217,8 @@ void fastAgainstFixed(FuzzedDataProvider& fdp, const ProgramState& state)
     const std::string hex = toHexText(inTime.substr(0, 200));
     const size_t found = hex.find(look1);
     const size_t refused = hex.find("FEFEE0" + state.civhex + "FA");
-    FUZZ_CHECK(fixed.errorLines.empty() && fast.errorLines.size() == 3 && fast.result.empty());
+    FUZZ_CHECK(fixed.errorLines.empty() && fast.errorLines.size() == 3 && fast.result.empty() &&
+               fast.refused);
     FUZZ_CHECK(found != std::string::npos && refused != std::string::npos);
     FUZZ_CHECK(hex.find("FD", refused) < found + look1.size());
 }
@@ -263,6 +269,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ScriptedLine line(fdp);
     ChannelList list;
     RadioContext ctx{state, ui, line, list};
+    // The list from a channel file made of fuzz bytes; false when they are no channel file.
+    auto loadRows = [&](size_t maxLength) {
+        try {
+            list.replaceAll(parseChannelFile(fdp.ConsumeRandomLengthString(maxLength)));
+            return true;
+        } catch (const EConvertError&) {
+            return false;
+        }
+    };
 
     try {
         switch (mode) {
@@ -282,12 +297,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         case 3:
         case 5: {
-            std::string file = fdp.ConsumeRandomLengthString(2048);
-            try {
-                list.replaceAll(parseChannelFile(file));
-            } catch (const EConvertError&) {
+            if (!loadRows(2048))
                 return 0;
-            }
             if (mode == 3)
                 writeTickedChannels(ctx);
             else
@@ -295,12 +306,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 4: {
-            std::string file = fdp.ConsumeRandomLengthString(512);
-            try {
-                list.replaceAll(parseChannelFile(file));
-            } catch (const EConvertError&) {
+            if (!loadRows(512))
                 return 0;
-            }
             std::optional<size_t> selected;
             if (fdp.ConsumeBool())
                 selected = fdp.ConsumeIntegralInRange<size_t>(0, list.size() + 1);

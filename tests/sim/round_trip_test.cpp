@@ -5,6 +5,7 @@
 // independently of the program's own civ/ and channels/ code.
 
 #include "sim/RadioModel.h"
+#include "tests/support/BandRules.h"
 
 #include <gtest/gtest.h>
 
@@ -155,19 +156,7 @@ std::string splitText(const std::string& rx, const std::string& tx)
 {
     if (rx == tx)
         return "Duplex Off";
-    double f = std::stod(tx);
-    std::string text;
-    if (f < 30)
-        text = "Split On";
-    if (f >= 50 && f <= 52)
-        text = "Duplex +";
-    if (f >= 70 && f <= 70.5)
-        text = "Split On";
-    if (f >= 144 && f <= 146)
-        text = "Duplex --";
-    if (f >= 430 && f <= 444)
-        text = "Duplex +";
-    return text;
+    return memvane::test::bandSplitText(std::stod(tx));
 }
 
 // The channel procedure of a full read for memory n; errors counted on the line.

@@ -7,6 +7,7 @@
 // filter last, from VFO B. The split/duplex text follows from the two frequencies.
 
 #include "sim/RadioModel.h"
+#include "tests/support/BandRules.h"
 
 #include <cstdio>
 #include <string>
@@ -50,19 +51,8 @@ inline std::string splitText(std::uint64_t rxHz, std::uint64_t txHz)
 {
     if (rxHz == txHz)
         return "Duplex Off";
-    double f = static_cast<double>(txHz) / 1e6;
-    std::string text = kNoRule;
-    if (f < 30)
-        text = "Split On";
-    if (f >= 50 && f <= 52)
-        text = "Duplex +";
-    if (f >= 70 && f <= 70.5)
-        text = "Split On";
-    if (f >= 144 && f <= 146)
-        text = "Duplex --";
-    if (f >= 430 && f <= 444)
-        text = "Duplex +";
-    return text;
+    std::string text = bandSplitText(static_cast<double>(txHz) / 1e6);
+    return text.empty() ? kNoRule : text;
 }
 
 inline std::string locationText(int memory)

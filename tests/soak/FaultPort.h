@@ -17,10 +17,11 @@
 // radio refused it (injected or by itself, as for a blank memory) and which memory a memory
 // write it carried out went into.
 
-#include "civ/PortIo.h"
+#include "civ/Codec.h"
 #include "core/ProgramState.h"
 #include "sim/PtyRadio.h"
 #include "sim/RadioModel.h"
+#include "tests/support/QueuePort.h"
 
 #include <algorithm>
 #include <optional>
@@ -61,7 +62,7 @@ struct ExchangeRecord
     std::optional<int> storedInto;
 };
 
-class FaultPort : public PortIo
+class FaultPort : public QueuePort
 {
 public:
     FaultPort(sim::RadioModel& radio, const ProgramState& state, std::mt19937_64& rng)
@@ -80,12 +81,10 @@ public:
 
     std::vector<ExchangeRecord> records;
 
-    void ensureOpen() override {}
-    void clearBuffers() override { m_queue.clear(); }
     int write(const std::string& bytes) override
     {
         ExchangeRecord r;
-        r.frame = hex(bytes);
+        r.frame = toHexText(bytes);
         r.memloc = m_state.memloc;
         r.unit = m_unit;
         r.fault = m_afterLate ? Fault::None : pick();
@@ -123,14 +122,6 @@ public:
         records.push_back(r);
         return static_cast<int>(bytes.size());
     }
-    std::string read(int maxCount) override
-    {
-        size_t n = std::min(m_queue.size(), static_cast<size_t>(maxCount));
-        std::string out = m_queue.substr(0, n);
-        m_queue.erase(0, n);
-        return out;
-    }
-    void sleepMs(int) override {}
 
 private:
     Fault pick()
@@ -163,23 +154,12 @@ private:
         return std::string("\xFE\xFE\xE0", 3) + static_cast<char>(m_radio.address()) + "\xFA\xFD";
     }
 
-    static std::string hex(const std::string& bytes)
-    {
-        static const char digits[] = "0123456789ABCDEF";
-        std::string out;
-        for (unsigned char c : bytes) {
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        }
-        return out;
-    }
-
     sim::RadioModel& m_radio;
     const ProgramState& m_state;
     std::mt19937_64& m_rng;
     double m_rate = 0;
     int m_unit = 0;
-    std::string m_queue, m_stale;
+    std::string m_stale;
     bool m_afterLate = false;
 };
 

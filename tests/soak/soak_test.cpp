@@ -232,6 +232,31 @@ struct Stats
     }
 };
 
+// How an operation ended, with the message box's text when it showed one.
+struct Ending
+{
+    Outcome outcome = Outcome::Completed;
+    std::string message;
+};
+
+// Runs a read or write as the window does (a missing answer ends it silently, the program's
+// own errors in a message box) and counts how it ended.
+template <class F> Ending runOperation(Stats& stats, F&& operation)
+{
+    Ending ending;
+    try {
+        operation();
+    } catch (const EAbort&) {
+        ending.outcome = Outcome::Aborted;
+    } catch (const AppError& e) {
+        ending = {Outcome::Message, e.message()};
+    }
+    ++stats.outcomes[ending.outcome == Outcome::Completed ? "completed"
+                     : ending.outcome == Outcome::Aborted ? "aborted (no answer)"
+                                                          : "message box"];
+    return ending;
+}
+
 // Ends the process when an operation outlives its guard: a hang must not pass as a slow test.
 class HangGuard
 {
@@ -338,24 +363,14 @@ protected:
         port.startOperation();
         ui = FakeUi{};
         ui.onProcessEvents = [&](int call) { port.setUnit(call); };
-        Outcome outcome = Outcome::Completed;
-        std::string message;
-        try {
+        const auto [outcome, message] = runOperation(stats, [&] {
             if (kind == Kind::FullRead)
                 readAllChannels(ctx);
             else if (kind == Kind::Reread)
                 rereadTickedChannels(ctx);
             else
                 writeTickedChannels(ctx);
-        } catch (const EAbort&) {
-            outcome = Outcome::Aborted;
-        } catch (const AppError& e) {
-            outcome = Outcome::Message;
-            message = e.message();
-        }
-        ++stats.outcomes[outcome == Outcome::Completed ? "completed"
-                         : outcome == Outcome::Aborted ? "aborted (no answer)"
-                                                       : "message box"];
+        });
         const auto& records = port.records;
         stats.exchanges += static_cast<int>(records.size());
         for (const auto& r : records) {
@@ -828,23 +843,13 @@ TEST(PtySoak, ReadsAndWritesThroughThePortUnderRandomFaults)
                                  ")";
         SCOPED_TRACE(what);
         guard.arm(what);
-        Outcome outcome = Outcome::Completed;
-        std::string message;
-        try {
+        const auto [outcome, message] = runOperation(stats, [&] {
             if (reading)
                 rereadTickedChannels(ctx);
             else
                 writeTickedChannels(ctx);
-        } catch (const EAbort&) {
-            outcome = Outcome::Aborted;
-        } catch (const AppError& e) {
-            outcome = Outcome::Message;
-            message = e.message();
-        }
+        });
         guard.disarm();
-        ++stats.outcomes[outcome == Outcome::Completed ? "completed"
-                         : outcome == Outcome::Aborted ? "aborted (no answer)"
-                                                       : "message box"];
 
         radio.setSilent(false);
         radio.setLateMs(0);
