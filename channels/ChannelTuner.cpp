@@ -9,24 +9,28 @@
 
 namespace memvane {
 
-bool goToChannel(RadioContext& ctx, std::optional<size_t> selectedRow)
+bool tuneToChannel(RadioContext& ctx, std::optional<size_t> selectedRow)
 {
     if (ctx.state.busy || !selectedRow || *selectedRow >= ctx.list.size())
         return true;
-    bool accepted = true;
+    int memory = StrToInt(copyText(ctx.list.text(*selectedRow, ColMemLoc), 5, 2));
+    if (!fitsBcd(memory))
+        return true;
+    ExchangeOutcome memoryMode =
+        runCommand(bytesOf({civ::SelectMemory}), hexByte(civ::Ok), ctx.port, ctx.state, ctx.ui);
+    runCommand(bytesOf({civ::SelectMemory, 0x00, bcdByte(memory)}), "", ctx.port, ctx.state,
+               ctx.ui);
+    return !memoryMode.refused;
+}
+
+bool goToChannel(RadioContext& ctx, std::optional<size_t> selectedRow)
+{
     try {
-        int memory = StrToInt(copyText(ctx.list.text(*selectedRow, ColMemLoc), 5, 2));
-        if (!fitsBcd(memory))
-            return true;
-        ExchangeOutcome memoryMode =
-            runCommand(bytesOf({civ::SelectMemory}), hexByte(civ::Ok), ctx.port, ctx.state, ctx.ui);
-        accepted = !memoryMode.refused;
-        runCommand(bytesOf({civ::SelectMemory, 0x00, bcdByte(memory)}), "", ctx.port, ctx.state,
-                   ctx.ui);
+        return tuneToChannel(ctx, selectedRow);
     } catch (const std::exception&) {
         // Nothing to show: the exchange has already logged radio failures.
+        return false;
     }
-    return accepted;
 }
 
 } // namespace memvane

@@ -13,8 +13,12 @@
 
 namespace memvane {
 
-// gotochanClick. Returns false when the radio refused the switch to memory mode (the memory
-// selection takes any answer).
+// The two exchanges; a row without a usable location sends nothing. Returns false when the radio
+// refused the switch to memory mode (the memory selection takes any answer). A silent radio
+// (EAbort), a port error or a location that is no number throws: memvane-cli reports them.
+bool tuneToChannel(RadioContext& ctx, std::optional<size_t> selectedRow);
+
+// gotochanClick: tuneToChannel, every failure ending it silently (false).
 bool goToChannel(RadioContext& ctx, std::optional<size_t> selectedRow);
 
 } // namespace memvane

@@ -256,8 +256,9 @@ int runTune(const Options& o, Radio& radio, std::FILE* err)
     radio.io.ensureOpen();
     RadioContext ctx = radio.context();
     bool accepted = true;
-    radioOperation(radio, err, [&] { accepted = goToChannel(ctx, 0); });
-    return outcome(radio, !accepted);
+    // A port that fails half-way is said and fails the run, where the window stays silent.
+    bool ran = radioOperation(radio, err, [&] { accepted = tuneToChannel(ctx, 0); });
+    return outcome(radio, !accepted || !ran);
 }
 
 int runConvert(const Options& o, std::FILE* err)

@@ -89,6 +89,18 @@ TEST_F(TunerTest, SilenceAndPortErrorsEndItSilently)
     EXPECT_TRUE(ui.messages.empty());
 }
 
+// memvane-cli tunes through tuneToChannel: a failure must reach it, or `tune` would exit 0.
+TEST_F(TunerTest, TuneToChannelLetsFailuresThrough)
+{
+    list.append({false, {"Mem 12"}});
+    radio.ignore = [](int, const std::string&) { return true; };
+    port.echo = false;
+    EXPECT_THROW(tuneToChannel(ctx, 0), EAbort);
+    port.onOpen = [] { throw AppError("COM Port Error: Unable to open com port"); };
+    EXPECT_THROW(tuneToChannel(ctx, 0), AppError);
+    EXPECT_FALSE(goToChannel(ctx, 0));
+}
+
 TEST_F(TunerTest, DoesNothingWhileAReadOrWriteRuns)
 {
     state.busy = true;

@@ -96,13 +96,6 @@ const char* const kSeedMemories =
 C2 145.500000 FM Normal 145.500000 FM Normal off off 0.6000
 )";
 
-std::string mem4(int memory)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d%02d", memory / 100, memory % 100);
-    return buf;
-}
-
 // The channel file line that reading memory n of the radio and saving it must give.
 std::string expectedLine(const sim::MemoryMap& memories, int n)
 {
@@ -583,7 +576,7 @@ TEST_F(E2e, ReadSaveEditWriteAndClose)
     // "Read Radio Memory": 16 exchanges for each of memories 1..99.
     std::vector<std::string> readSequence;
     for (int m = 1; m <= 99; ++m)
-        test::append(readSequence, test::readFrames(mem4(m)));
+        test::append(readSequence, test::readFrames(test::locationHex(m)));
     size_t from = 0;
     for (int attempt = 1;; ++attempt) {
         from = frames().size();
@@ -901,7 +894,7 @@ TEST_F(E2e, RadioLostAndBackOnTheSameLink)
     // The next reading opens the port by its name again and simply works.
     std::vector<std::string> expected;
     for (int m = 1; m <= 2; ++m)
-        test::append(expected, test::readFrames(mem4(m)));
+        test::append(expected, test::readFrames(test::locationHex(m)));
     std::vector<std::string> again = readSomeChannels(40, 2);
     ASSERT_GE(again.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(again.begin(), again.begin() + 32), expected);
