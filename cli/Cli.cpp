@@ -166,14 +166,13 @@ template <class F> bool radioOperation(Radio& radio, std::FILE* err, F&& body)
     return false;
 }
 
-// `refused`: the operation met refusals that are failures (a blank memory's are not).
-int outcome(const Radio& radio, bool refused)
+// `failed`: a refusal that is a failure (a blank memory's are not) or an operation that did
+// not run to its end; a radio that stops answering always ends it (EAbort).
+int outcome(bool failed)
 {
     if (interrupted())
         return kExitInterrupted;
-    if (radio.ui.unanswered() || refused)
-        return kExitRadio;
-    return kExitOk;
+    return failed ? kExitRadio : kExitOk;
 }
 
 int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
@@ -199,7 +198,7 @@ int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
     else if (interrupted())
         std::fprintf(err, "Stopped: the file holds memories %d to %d\n", o.first,
                      o.first + static_cast<int>(radio.list.size()) - 1);
-    return outcome(radio, refused > 0);
+    return outcome(refused > 0);
 }
 
 int runWrite(const Options& o, Radio& radio, std::FILE* err)
@@ -246,7 +245,7 @@ int runWrite(const Options& o, Radio& radio, std::FILE* err)
     int refused = 0;
     if (!radioOperation(radio, err, [&] { refused = writeTickedChannels(ctx); }))
         return kExitRadio;
-    return outcome(radio, refused > 0);
+    return outcome(refused > 0);
 }
 
 int runTune(const Options& o, Radio& radio, std::FILE* err)
@@ -258,7 +257,7 @@ int runTune(const Options& o, Radio& radio, std::FILE* err)
     bool accepted = true;
     // A port that fails half-way is said and fails the run, where the window stays silent.
     bool ran = radioOperation(radio, err, [&] { accepted = tuneToChannel(ctx, 0); });
-    return outcome(radio, !accepted || !ran);
+    return outcome(!accepted || !ran);
 }
 
 int runConvert(const Options& o, std::FILE* err)

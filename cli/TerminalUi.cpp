@@ -91,8 +91,6 @@ void TerminalUi::processEvents()
 
 void TerminalUi::appendErrorLine(const std::string& line)
 {
-    if (line.find(" No return from Radio!! ") != std::string::npos)
-        m_unanswered = true;
     if (line.empty())
         return;
     clearBar();

@@ -30,8 +30,6 @@ public:
     // by the final status text).
     void begin(int total);
     void finish();
-    // An exchange got no usable reply since the start.
-    bool unanswered() const { return m_unanswered; }
 
     void setStatus(const std::string& text) override;
     std::string status() const override { return m_status; }
@@ -54,7 +52,6 @@ private:
     std::FILE* m_out;
     bool m_bar;
     bool m_barShown = false;
-    bool m_unanswered = false;
     int m_total = 0;
     int m_started = 0;
     std::string m_status;
