@@ -256,6 +256,10 @@ RadioProcess::RadioProcess(const TempFolder& folder, const RadioOptions& options
         argv.push_back("--log");
         argv.push_back(options.logFile);
     }
+    if (options.lineRate > 0) {
+        argv.push_back("--line-rate");
+        argv.push_back(std::to_string(options.lineRate));
+    }
     m_child = std::make_unique<ChildProcess>(argv, out);
     auto end = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < end) {
