@@ -154,7 +154,9 @@ std::vector<Span> menuItems(const Picture& p, int menuBarHeight)
         int darkest = 255;
         for (int y = 2; y < menuBarHeight - 3; ++y)
             darkest = std::min(darkest, p.at(x, y).luminance());
-        bool ink = background.luminance() - darkest > 40;
+        // The grey text of a disabled item is light: some of its strokes are barely darker
+        // than the bar, and must not split the item in two.
+        bool ink = background.luminance() - darkest > 12;
         if (!ink) {
             ++gap;
             continue;
