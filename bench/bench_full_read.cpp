@@ -57,8 +57,7 @@ struct Line
 };
 
 // The time of an operation beside what the line allows for its exchanges.
-void printWireLimit(const std::string& what, const FullReadResult& r, const Line& line,
-                    bool target)
+void printWireLimit(const std::string& what, const FullReadResult& r, const Line& line, bool target)
 {
     if (line.rate <= 0)
         return;

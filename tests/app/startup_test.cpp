@@ -145,12 +145,16 @@ TEST_F(StartupTest, FastExchangeIsKeptInASectionOfItsOwnAcrossRestarts)
 TEST_F(StartupTest, ExchangeWaitComesFromTheSettingsFile)
 {
     const auto ini = exe.path() / "ComPort.ini";
-    const std::pair<const char*, int> cases[] = {
-        {"", 45},          {"ExchangeWait=300\r\n", 300}, {"ExchangeWait=1\r\n", 1},
-        {"exchangewait=10000\r\n", 10000}, {"ExchangeWait=0\r\n", 45},
-        {"ExchangeWait=10001\r\n", 45},   {"ExchangeWait=-5\r\n", 45},
-        {"ExchangeWait=2.5\r\n", 45},     {"ExchangeWait=\r\n", 45},
-        {"ExchangeWait=0x10\r\n", 45}};
+    const std::pair<const char*, int> cases[] = {{"", 45},
+                                                 {"ExchangeWait=300\r\n", 300},
+                                                 {"ExchangeWait=1\r\n", 1},
+                                                 {"exchangewait=10000\r\n", 10000},
+                                                 {"ExchangeWait=0\r\n", 45},
+                                                 {"ExchangeWait=10001\r\n", 45},
+                                                 {"ExchangeWait=-5\r\n", 45},
+                                                 {"ExchangeWait=2.5\r\n", 45},
+                                                 {"ExchangeWait=\r\n", 45},
+                                                 {"ExchangeWait=0x10\r\n", 45}};
     for (const auto& [lines, wait] : cases) {
         const std::string text = "[ComPort1]\r\nPort=COM1\r\n[Memvane]\r\n" + std::string(lines);
         writeFile(ini, text);

@@ -53,8 +53,8 @@ struct CliPty : ::testing::Test
     {
         fs::create_directory(dir.file("bin"));
         fs::copy_file(MEMVANE_CLI_EXE, tool);
-        std::ofstream(dir.file("bin/ComPort.ini"))
-            << "[ComPort1]\r\nPort=" << link << "\r\n" << busyMachineSettings();
+        std::ofstream(dir.file("bin/ComPort.ini")) << "[ComPort1]\r\nPort=" << link << "\r\n"
+                                                   << busyMachineSettings();
     }
 
     void startRadio(const std::string& memories, std::vector<std::string> extra = {})
@@ -189,8 +189,7 @@ TEST_F(CliPty, ExitCodesForASilentRadioAMissingPortAndABadFile)
 TEST_F(CliPty, BlankMemoriesAreNoFailureOtherRefusalsAre)
 {
     startRadio(kMemories, {"--refuse", "04@5"});
-    Result read =
-        cli({"read", "--fast", "--first", "6", "--last", "6", "-o", dir.file("six.txt")});
+    Result read = cli({"read", "--fast", "--first", "6", "--last", "6", "-o", dir.file("six.txt")});
     EXPECT_EQ(read.status, 0) << read.err;
     EXPECT_EQ(slurp(dir.file("six.txt")), "false,Mem 6, , , , , , , \r\n");
 

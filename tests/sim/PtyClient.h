@@ -143,8 +143,7 @@ inline std::string busyMachineNote(std::chrono::steady_clock::time_point written
     if (ms < lateMs)
         return {};
     return "; the machine was too busy: the read came " + std::to_string(ms) +
-           " ms after the write, when the late answer (" + std::to_string(lateMs) +
-           " ms) was due";
+           " ms after the write, when the late answer (" + std::to_string(lateMs) + " ms) was due";
 }
 
 // A child process with a pipe on its stdin and its stdout.

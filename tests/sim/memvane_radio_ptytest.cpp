@@ -149,7 +149,8 @@ TEST(MemvaneRadio, SilentAndLate)
         client.write(fromHex("FEFE58E008FD"));
         std::this_thread::sleep_for(45ms);
         std::string inTime = client.readNow();
-        EXPECT_LE(inTime.size(), 6u) << "no answer within the wait" << busyMachineNote(written, 300);
+        EXPECT_LE(inTime.size(), 6u)
+            << "no answer within the wait" << busyMachineNote(written, 300);
         EXPECT_EQ(toHex(inTime + client.readUntil(12 - inTime.size(), 5s)), "FEFE58E008FD"
                                                                             "FEFEE058FBFD");
     }

@@ -179,7 +179,8 @@ TEST(PtyRadio, LineRatePacesEchoAnswerAndBroadcasts)
 
     const auto second = std::chrono::steady_clock::now();
     client.write(frame("03"));
-    EXPECT_EQ(toHex(client.readUntil(17, 10s)), "FEFE58E003FD" "FEFEE058030000504501FD");
+    EXPECT_EQ(toHex(client.readUntil(17, 10s)), "FEFE58E003FD"
+                                                "FEFEE058030000504501FD");
     EXPECT_GE(std::chrono::steady_clock::now() - second,
               std::chrono::microseconds(17 * 10'000'000LL / 1200 + 5'000));
 }
