@@ -170,9 +170,7 @@ std::optional<std::string> exportRow(const ChannelRow& row, std::string& out)
             comment = withNote(comment, kOffsetNote, offsetText);
     }
 
-    std::string name = textAt(row, ColItem);
-    if (Trim(name).empty())
-        name = specialLocationName(memory);
+    const std::string& name = textAt(row, ColItem);
     std::vector<std::string> fields = {std::to_string(memory),
                                        asUtf8(name),
                                        chirpMhz(*rx),
@@ -458,8 +456,6 @@ std::optional<ChannelRow> importRecord(const RecordView& r, std::vector<std::str
         filter = noteFilter;
     // The name stays beside the comment, in the row's "item" text: the radio stores neither.
     std::string name = r.raw(Name);
-    if (Trim(name) == special)
-        name.clear();
     bool changed = false;
     comment = listText(comment, changed);
     name = listText(name, changed);

@@ -90,7 +90,7 @@ TEST(ChirpCsvExport, TransmitSideModeAndLocation)
          "33,,145.612500,,0.600000" + kNoTone + "WFM,5.00,,,,,,,"},
         {"special location, any case, Windows-1252 comment",
          row("Mem c2", "0007.050000", "0007.050000", "LSB", "Narrow", "Duplex Off", "\xE9t\xE9"),
-         "107,C2,7.050000,,0.600000" + kNoTone + "LSB,5.00,,,\xC3\xA9t\xC3\xA9; filter Narrow,,,,"},
+         "107,,7.050000,,0.600000" + kNoTone + "LSB,5.00,,,\xC3\xA9t\xC3\xA9; filter Narrow,,,,"},
         {"blank row", row("Mem 4", " ", " ", " ", " ", " ", " ", " "), "(left out: )"},
         {"no location", row("Mem x", "0145.5", "0145.5", "FM", "Normal", "Duplex Off"),
          "(left out: Mem x: the location is not a memory number: row left out)"},
@@ -137,7 +137,7 @@ TEST(ChirpCsvImport, ColumnsByNameRowsAsTheReadMakesThem)
         row("Mem 7", "0014.025000", "0003.500000", "USB", "Normal", "Split On", "", "00.0000"),
         row("Mem 33", "0145.612500", "0145.612500", "Wide FM", "Wide", "Duplex Off", "news",
             "00.0000"),
-        row("Mem 1A", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", ""),
+        named(row("Mem 1A", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", ""), "1A"),
         row("Mem 13", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", "", "00.6000"),
     };
     EXPECT_EQ(joined(in.rows), joined(want));
