@@ -117,6 +117,9 @@ Loaded loadRows(const std::string& path, bool chirp, std::FILE* err, std::FILE* 
             return {parseChannelFile(text), false};
         ChirpImport in = parseChirpCsv(text);
         printReport(err, path, in.report);
+        // As in the window: a file without a single memory replaces nothing.
+        if (in.rows.empty())
+            throw AppError("no row is a memory the radio can hold");
         return {std::move(in.rows), true};
     } catch (const AppError& error) {
         throw AppError(path + ": " + error.message());
@@ -289,8 +292,9 @@ int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
     if (!complete && target != output)
         std::fprintf(err, "%s: %s is kept as it was; %s holds %s\n", why.c_str(), output.c_str(),
                      target.c_str(), held.c_str());
-    else if (!complete && target != kStandardStream)
-        std::fprintf(err, "%s: the file holds %s\n", why.c_str(), held.c_str());
+    else if (!complete)
+        std::fprintf(err, "%s: the %s holds %s\n", why.c_str(),
+                     target == kStandardStream ? "output" : "file", held.c_str());
     return ran ? outcome(refused > 0) : kExitRadio;
 }
 

@@ -100,6 +100,7 @@ void TerminalUi::setStatus(const std::string& text)
     // An exchange the radio refused empties the status; the error lines say more.
     if (text.empty())
         return;
+    flushFailures(); // a new memory, or the end: the one before is done
     // After Ctrl-C the next memory's text comes just before the operation stops: that memory
     // is not read or written, so it is not named.
     bool progress = text.rfind("Reading Memory Location ", 0) == 0 ||

@@ -299,6 +299,16 @@ TEST_F(CliPty, AnIncompleteReadKeepsTheBackupAndOutputsAreCheckedFirst)
     EXPECT_EQ(piped.status, 0) << piped.err;
     EXPECT_NE(piped.out.find("5,,145.500000,,0.000000"), std::string::npos)
         << piped.out << piped.err;
+
+    // A CHIRP file with nothing the radio can hold replaces nothing.
+    std::ofstream(dir.file("none.csv")) << "Location,Frequency\r\n0,145.5\r\n";
+    std::ofstream(dir.file("kept.txt")) << "kept\r\n";
+    Result none = cli({"convert", dir.file("none.csv"), dir.file("kept.txt")});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find(dir.file("none.csv") + ": no row is a memory the radio can hold"),
+              std::string::npos)
+        << none.err;
+    EXPECT_EQ(slurp(dir.file("kept.txt")), "kept\r\n");
 }
 
 TEST_F(CliPty, SpecialMemoriesLevelsProgressAndCheck)
