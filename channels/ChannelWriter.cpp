@@ -4,6 +4,9 @@
 #include "civ/CivConstants.h"
 #include "civ/Codec.h"
 #include "civ/Exchange.h"
+#include "core/Errors.h"
+
+#include <charconv>
 
 namespace memvane {
 
@@ -12,7 +15,39 @@ std::string endText(int count)
 {
     return std::to_string(count) + " Memory Locations Writen ";
 }
+
+// Five frequency bytes back to hertz, through the text a read would show ("0145.500000").
+long long frequencyHz(const std::string& bytes)
+{
+    std::string digits;
+    for (char c : decodeFrequency(toHexText(bytes)))
+        if (c != '.')
+            digits += c;
+    long long hz = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), hz);
+    return hz;
+}
+
+// The radio's memories: 1..99 and the special ones 1A..C2 (100..107). It refuses to select any
+// other, and a write would then go into whatever memory was selected before.
+void checkRadioMemory(int memory, const std::string& label)
+{
+    if (memory < 1 || memory > 107)
+        throw EConvertError("'" + label +
+                            "' is not a memory of the radio: it has memories 1 to 99 and 1A to "
+                            "C2");
+}
 } // namespace
+
+std::optional<std::string> offsetBytes(long long hz)
+{
+    if (hz < 0 || hz % 100 != 0 || hz / 100 > 999'999)
+        return std::nullopt;
+    long long steps = hz / 100;
+    return bytesOf({bcdByte(static_cast<int>(steps % 100)),
+                    bcdByte(static_cast<int>(steps / 100 % 100)),
+                    bcdByte(static_cast<int>(steps / 10'000))});
+}
 
 ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& list, size_t index)
 {
@@ -23,9 +58,21 @@ ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& 
     plan.freqA = encodeFrequency(list.text(index, ColFreqA));
     plan.freqB = encodeFrequency(list.text(index, ColFreqB));
     plan.memory = locationNumber(location);
+    checkRadioMemory(plan.memory, location);
     plan.mode = modeCode(state, list.text(index, ColMode));
     plan.filter = filterCode(state, list.text(index, ColFilter));
     plan.split = splitCode(state, list.text(index, ColSplit));
+    if (plan.split == civ::DuplexMinus || plan.split == civ::DuplexPlus) {
+        long long shift = frequencyHz(plan.freqA) - frequencyHz(plan.freqB);
+        bool minus = plan.split == civ::DuplexMinus;
+        std::optional<std::string> offset;
+        if (minus ? shift <= 0 : shift >= 0)
+            offset = offsetBytes(minus ? -shift : shift);
+        if (offset)
+            plan.offset = *offset;
+        else
+            plan.split = civ::SplitOn;
+    }
     return plan;
 }
 
@@ -64,7 +111,12 @@ bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan)
     step(setMode);
     step(splitOff);
     step(memoryWrite);
-    step(bytesOf({civ::SplitDuplex, plan.split}));
+    uint8_t split = plan.split;
+    // A radio without the offset command still gets the transmit frequency right, as a split
+    // memory; that refusal is logged but taken care of.
+    if (!plan.offset.empty() && send(bytesOf({civ::SetOffset}) + plan.offset))
+        split = civ::SplitOn;
+    step(bytesOf({civ::SplitDuplex, split}));
     step(memoryWrite);
     return !refused;
 }

@@ -10,9 +10,34 @@ constexpr int kBarWidth = 30;
 
 } // namespace
 
-TerminalUi::TerminalUi(ProgramState& state, std::FILE* out, bool bar)
-    : m_state(state), m_out(out), m_bar(bar)
+TerminalUi::TerminalUi(ProgramState& state, std::FILE* out, bool bar, int verbosity)
+    : m_state(state), m_out(out), m_bar(bar && verbosity > 0), m_verbosity(verbosity)
 {
+}
+
+std::string TerminalUi::progressText(const std::string& text) const
+{
+    static const std::string kWriting = "Writing Memory Location ";
+    static const std::string kReading = "Reading Memory Location ";
+    auto number = [&](const std::string& prefix) {
+        std::string digits = text.substr(prefix.size());
+        if (digits.empty() || digits.size() > 6 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return 0;
+        return std::stoi(digits);
+    };
+    if (text.rfind(kWriting, 0) == 0) {
+        int row = number(kWriting);
+        if (row >= 1 && static_cast<size_t>(row) <= m_rowLabels.size())
+            return "Writing " + m_rowLabels[static_cast<size_t>(row - 1)] + ", row " +
+                   std::to_string(row);
+    } else if (text.rfind(kReading, 0) == 0) {
+        int memory = number(kReading);
+        static const char* const kSpecial[] = {"1A", "1B", "2A", "2B", "3A", "3B", "C1", "C2"};
+        if (memory >= 100 && memory <= 107)
+            return kReading + kSpecial[memory - 100];
+    }
+    return text;
 }
 
 void TerminalUi::begin(int total)
@@ -23,6 +48,7 @@ void TerminalUi::begin(int total)
 
 void TerminalUi::finish()
 {
+    flushFailures();
     if (m_bar) {
         clearBar();
         if (!m_status.empty())
@@ -47,15 +73,23 @@ void TerminalUi::setStatus(const std::string& text)
     // An exchange the radio refused empties the status; the error lines say more.
     if (text.empty())
         return;
-    m_status = text;
+    flushFailures(); // a new memory, or the end: the one before is done
+    // After Ctrl-C the next memory's text comes just before the operation stops: that memory
+    // is not read or written, so it is not named.
+    bool progress = text.rfind("Reading Memory Location ", 0) == 0 ||
+                    text.rfind("Writing Memory Location ", 0) == 0;
+    if (progress && m_state.stopread)
+        return;
+    m_status = progressText(text);
     if (m_bar)
         drawBar();
-    else
-        std::fprintf(m_out, "%s\n", text.c_str());
+    else if (m_verbosity > 0)
+        std::fprintf(m_out, "%s\n", m_status.c_str());
 }
 
 void TerminalUi::processEvents()
 {
+    flushFailures(); // the previous memory is done
     ++m_started;
     takeInterrupt();
     if (m_bar)
@@ -64,8 +98,42 @@ void TerminalUi::processEvents()
 
 void TerminalUi::appendErrorLine(const std::string& line)
 {
-    if (line.empty())
-        return;
+    // Each failure is three lines: the command sent, what came back, an empty line. They are
+    // kept until the memory is done, when it is known whether the radio said it is empty.
+    static const std::string kSent = "Command sent to radio was FEFE";
+    if (size_t at = line.find(kSent); at != std::string::npos) {
+        // After FEFE: the radio's address, E0, then the command.
+        m_failures.push_back({line.substr(at + kSent.size() + 4), false, {}});
+    } else if (m_failures.empty()) {
+        m_failures.push_back({});
+    }
+    Failure& f = m_failures.back();
+    f.refused = f.refused || line.find("Incorrect return") != std::string::npos;
+    if (!line.empty())
+        f.lines.push_back(line);
+}
+
+void TerminalUi::flushFailures()
+{
+    // A refused memory to VFO (0A) is the radio's way of saying the memory is empty (a read
+    // shows a blank row): its refusals of 0A and of storing the memory (09) say nothing more.
+    // A refused memory selection never is a failure: the memory is selected all the same.
+    bool empty = false;
+    for (const Failure& f : m_failures)
+        empty = empty || (f.refused && f.command == "0AFD");
+    for (const Failure& f : m_failures) {
+        bool selection = f.command.rfind("08", 0) == 0 && f.command != "08FD";
+        bool emptyMemory = empty && (f.command == "0AFD" || f.command == "09FD");
+        if (m_verbosity < 2 && f.refused && (selection || emptyMemory))
+            continue;
+        for (const std::string& line : f.lines)
+            printLine(line);
+    }
+    m_failures.clear();
+}
+
+void TerminalUi::printLine(const std::string& line)
+{
     clearBar();
     std::fprintf(m_out, "%s\n", line.c_str());
     drawBar();

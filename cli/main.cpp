@@ -1,5 +1,6 @@
 // memvane-cli: the radio operations of the main window without a window (cli/Cli.h).
 #include "cli/Cli.h"
+#include "cli/StandardStreams.h"
 #include "core/CommandLine.h"
 
 #include <cstdio>
@@ -8,6 +9,8 @@
 
 int main(int argc, char** argv)
 {
+    memvane::cli::StandardStreams streams = memvane::cli::guardStandardStreams();
     std::vector<std::string> args = memvane::programArguments(argc, argv);
-    return memvane::cli::run(args, stdout, stderr);
+    return memvane::cli::run(args, streams.outClosed ? nullptr : stdout, stderr,
+                             streams.inClosed ? nullptr : stdin);
 }

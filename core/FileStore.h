@@ -51,6 +51,9 @@ FileRead readRegularFile(const std::string& path, std::size_t maxSize);
 // Throws EInOutError unless new files can be made in the folder `dir` ("" is the current one).
 void requireWritableFolder(const std::string& dir);
 
+// Throws EInOutError unless the existing file `path` may be written by this user.
+void requireWritableFile(const std::string& path);
+
 // Makes `path` hold `bytes`, as described above. A folder under the name is "File access
 // denied" (EISDIR); any other file that is not regular is "Not a regular file: <path>"
 // (EINVAL).

@@ -228,6 +228,12 @@ void requireWritableFolder(const std::string& dir)
         throw EInOutError::fromErrno(errno);
 }
 
+void requireWritableFile(const std::string& path)
+{
+    if (::access(path.c_str(), W_OK) != 0)
+        throw EInOutError::fromErrno(errno);
+}
+
 FileRead readRegularFile(const std::string& path, std::size_t maxSize)
 {
     FileRead result;

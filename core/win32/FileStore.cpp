@@ -124,6 +124,18 @@ void requireWritableFolder(const std::string& dir)
     CloseHandle(h);
 }
 
+void requireWritableFile(const std::string& path)
+{
+    // Opening for writing without changing a byte: the read-only attribute and the file's
+    // rights both answer.
+    HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw fileError(GetLastError());
+    CloseHandle(h);
+}
+
 FileRead readRegularFile(const std::string& path, std::size_t maxSize)
 {
     FileRead result;
