@@ -4,21 +4,31 @@
 //
 //     [Memvane]
 //     FastExchange=1
+//     BackupBeforeWrite=1
+//     VerifyAfterWrite=1
 //
 // Read at start-up after the component has loaded its settings, written at close after the
-// component has stored its own. A file that never had the option on stays exactly as the
-// component writes it.
+// component has stored its own. A key is written only when its option is on or the file
+// already has it, so a file that never had an option on stays exactly as the component writes
+// it.
 
 #include <string>
 
 namespace memvane {
 
-// "Fast exchange": on when the key holds "1"; a missing file, section or key is off. Throws
-// EComPort (settings not loaded) when the file exists but cannot be read.
-bool loadFastExchange(const std::string& iniPath);
+// The tickable items beside "Fast exchange"; each is on when its key holds "1".
+struct ProgramFlags
+{
+    bool fastExchange = false;      // "Fast exchange"
+    bool backupBeforeWrite = false; // "Back up before writing"
+    bool verifyAfterWrite = false;  // "Verify after writing"
+};
 
-// Writes the key when the option is on or the file already has it. Throws EComPort (settings
-// not stored) when the file cannot be written.
-void storeFastExchange(const std::string& iniPath, bool on);
+// A missing file, section or key is off. Throws EComPort (settings not loaded) when the file
+// exists but cannot be read.
+ProgramFlags loadProgramFlags(const std::string& iniPath);
+
+// Throws EComPort (settings not stored) when the file cannot be written.
+void storeProgramFlags(const std::string& iniPath, const ProgramFlags& flags);
 
 } // namespace memvane

@@ -39,4 +39,15 @@ bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan);
 // WritetoradioClick. Returns the number of rows that writeChannel found refused.
 int writeTickedChannels(RadioContext& ctx);
 
+struct WriteOptions;
+struct WriteOutcome;
+// The same with a backup before, a check after each row, or a backup's blank rows cleared
+// (channels/WriteSafety.h). With every option off it sends exactly what writeTickedChannels
+// sends. Throws AppError, before anything is written, when the backup fails.
+WriteOutcome writeChannels(RadioContext& ctx, const WriteOptions& options);
+
+// "3 Memory Locations Writen " and, after a verified write, "3 Memory Locations Writen, 1
+// differs from its row" ("0 differ from their rows", "2 differ ...").
+std::string writeEndText(int count, bool verified, int differing);
+
 } // namespace memvane

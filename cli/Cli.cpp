@@ -3,12 +3,14 @@
 #include "channels/ChannelReader.h"
 #include "channels/ChannelTuner.h"
 #include "channels/ChannelWriter.h"
+#include "channels/WriteSafety.h"
 #include "civ/ComPortIo.h"
 #include "cli/TerminalUi.h"
 #include "core/Errors.h"
 #include "core/Numbers.h"
 #include "core/ProgramFolder.h"
 #include "core/TextBytes.h"
+#include "files/BackupFile.h"
 #include "files/ChannelFile.h"
 #include "files/ChirpCsv.h"
 #include "core/FileFolder.h"
@@ -201,6 +203,31 @@ int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
     return outcome(refused > 0);
 }
 
+// Where the window keeps its files, and so its backups.
+std::string programFilesFolder()
+{
+    return currentFileFolder(settingsFolder(), MEMVANE_APP_ID).dir;
+}
+
+WriteOptions writeOptions(const Options& o)
+{
+    WriteOptions options;
+    options.backup = o.backup;
+    options.verify = o.verify;
+    options.restore = o.command == "restore";
+    if (o.backupFile.empty()) {
+        options.saveBackup = [](const std::vector<ChannelRow>& rows) {
+            return saveNewBackup(programFilesFolder(), rows);
+        };
+    } else {
+        options.saveBackup = [path = o.backupFile](const std::vector<ChannelRow>& rows) {
+            replaceFile(path, formatChannelFile(rows));
+            return path;
+        };
+    }
+    return options;
+}
+
 int runWrite(const Options& o, Radio& radio, std::FILE* err)
 {
     const std::string& path = o.files[0];
@@ -218,6 +245,7 @@ int runWrite(const Options& o, Radio& radio, std::FILE* err)
     }
     radio.list.replaceAll(std::move(file.rows));
 
+    WriteOptions options = writeOptions(o);
     // The window checks each row just before it is sent; here every row is checked before the
     // first one is, so a bad file leaves the radio untouched.
     int ticked = 0;
@@ -226,7 +254,7 @@ int runWrite(const Options& o, Radio& radio, std::FILE* err)
             continue;
         ++ticked;
         try {
-            planChannelWrite(radio.state, radio.list, i);
+            memoryOfRow(radio.state, radio.list, i, options);
         } catch (const AppError& error) {
             const std::vector<std::string>& texts = radio.list.row(i).texts;
             throw AppError(path + ": row " + std::to_string(i + 1) +
@@ -238,14 +266,32 @@ int runWrite(const Options& o, Radio& radio, std::FILE* err)
                      path.c_str());
         return kExitOk;
     }
+    if (!o.backupFile.empty())
+        checkWritable(o.backupFile);
     radio.io.ensureOpen();
 
-    radio.ui.begin(ticked);
+    int backups = options.backup
+                      ? static_cast<int>(memoriesToBackUp(radio.state, radio.list, options).size())
+                      : 0;
+    radio.ui.begin(backups + ticked);
     RadioContext ctx = radio.context();
-    int refused = 0;
-    if (!radioOperation(radio, err, [&] { refused = writeTickedChannels(ctx); }))
+    WriteOutcome done;
+    if (!radioOperation(radio, err, [&] { done = writeChannels(ctx, options); }))
         return kExitRadio;
-    return outcome(refused > 0);
+    return outcome(done.refusedRows > 0 || done.differing > 0);
+}
+
+int runRestore(Options o, Radio& radio, std::FILE* err)
+{
+    if (o.files.empty()) {
+        std::string folder = programFilesFolder();
+        std::optional<std::string> newest = newestBackup(folder);
+        if (!newest)
+            throw AppError("no backup-*.txt in " + folder + " to restore");
+        o.files.push_back(*newest);
+    }
+    std::fprintf(err, "Restoring %s\n", o.files[0].c_str());
+    return runWrite(o, radio, err);
 }
 
 int runTune(const Options& o, Radio& radio, std::FILE* err)
@@ -299,6 +345,10 @@ Options parseArguments(const std::vector<std::string>& args)
             o.fast = true;
             continue;
         }
+        if (arg == "--no-backup" || arg == "--no-verify") {
+            (arg == "--no-backup" ? o.backup : o.verify) = false;
+            continue;
+        }
         std::string name = arg, value;
         bool inlineValue = false;
         if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -308,7 +358,8 @@ Options parseArguments(const std::vector<std::string>& args)
         }
         static const char* const kWithValue[] = {"-o",      "--output", "--format",
                                                  "--first", "--last",   "--rows",
-                                                 "--port",  "--baud",   "--address"};
+                                                 "--port",  "--baud",   "--address",
+                                                 "--backup"};
         bool known = false;
         for (const char* k : kWithValue)
             known = known || name == k;
@@ -333,6 +384,10 @@ Options parseArguments(const std::vector<std::string>& args)
             lastSeen = true;
         } else if (name == "--rows") {
             o.rows = value;
+        } else if (name == "--backup") {
+            if (value.empty())
+                throw UsageError("--backup needs a file name");
+            o.backupFile = value;
         } else if (name == "--port") {
             if (value.empty())
                 throw UsageError("--port needs a port name");
@@ -365,6 +420,7 @@ Options parseArguments(const std::vector<std::string>& args)
     };
     static const Shape kShapes[] = {{"read", 0, "read [-o FILE]"},
                                     {"write", 1, "write FILE"},
+                                    {"restore", 1, "restore [FILE]"},
                                     {"tune", 1, "tune MEM"},
                                     {"convert", 2, "convert IN OUT"}};
     const Shape* shape = nullptr;
@@ -373,7 +429,7 @@ Options parseArguments(const std::vector<std::string>& args)
             shape = &s;
     if (!shape)
         throw UsageError("unknown command '" + o.command + "'");
-    if (o.files.size() != shape->files)
+    if (o.files.size() != shape->files && !(o.command == "restore" && o.files.empty()))
         throw UsageError(std::string("usage: ") + kProgram + " " + shape->usage);
     auto onlyFor = [&](bool given, const char* option, const char* command) {
         if (given && o.command != command)
@@ -382,6 +438,11 @@ Options parseArguments(const std::vector<std::string>& args)
     onlyFor(!o.output.empty(), "-o", "read");
     onlyFor(firstSeen || lastSeen, "--first and --last", "read");
     onlyFor(!o.rows.empty(), "--rows", "write");
+    bool writes = o.command == "write" || o.command == "restore";
+    if (!writes && (!o.backup || !o.verify || !o.backupFile.empty()))
+        throw UsageError("--no-backup, --backup and --no-verify belong to write and restore");
+    if (!o.backup && !o.backupFile.empty())
+        throw UsageError("--backup names the backup that --no-backup leaves out");
     if (o.first > o.last)
         throw UsageError("--first " + std::to_string(o.first) + " lies after --last " +
                          std::to_string(o.last));
@@ -433,7 +494,15 @@ Commands:
   write FILE [--rows LIST]
         write the ticked rows of a channel file, the rows LIST (1,3,5-9: row numbers in the
         file) instead, or every row of a CHIRP CSV file, as "Write to Radio" does; every
-        row is checked before the first one is sent
+        row is checked before the first one is sent. First every memory the rows will
+        overwrite is read and saved as backup-yyyy-MM-dd--hhmmss.txt in the window's folder
+        (--backup FILE: there instead; --no-backup: none); nothing is written when that
+        fails. Then each written memory is read back and compared with its row (--no-verify:
+        not); a memory that differs is named and makes the exit status 1
+  restore [FILE]
+        write a backup (the newest backup-*.txt in the window's folder when no FILE is
+        given) back: every memory as the backup's read showed it, blank ones cleared; backed
+        up and verified as write is
   tune MEM
         switch the radio to memory MEM (1 to 99), as "Go To Chan" does
   convert IN OUT
@@ -448,6 +517,9 @@ Options:
                       waiting at most 45 ms
   --format channel|chirp
                       the format of the file read writes, convert writes or write reads
+  --no-backup         write, restore: no backup before writing
+  --backup FILE       write, restore: save the backup as FILE
+  --no-verify         write, restore: do not read the written memories back
   -h, --help          this text
   --version           the version
 
@@ -456,7 +528,7 @@ error lines of failed exchanges. Ctrl-C stops a read or write at the next memory
 "STOP Reading Memory"; a read then writes the memories it has.
 
 Exit status: 0 everything worked (blank memories included); 1 the radio refused or failed an
-exchange; 2 bad usage, a bad file or a port that cannot be opened; 130 stopped by Ctrl-C.
+exchange, or a written memory differs from its row; 2 bad usage, a bad file or a port that cannot be opened; 130 stopped by Ctrl-C.
 )";
 }
 
@@ -486,6 +558,8 @@ int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
             return runRead(o, radio, out, err);
         if (o.command == "write")
             return runWrite(o, radio, err);
+        if (o.command == "restore")
+            return runRestore(o, radio, err);
         return runTune(o, radio, err);
     } catch (const UsageError& error) {
         std::fprintf(err, "%s: %s\nTry '%s --help'.\n", kProgram, error.what(), kProgram);
