@@ -7,7 +7,7 @@
 #include "civ/Exchange.h"
 #include "core/Errors.h"
 
-#include <algorithm>
+#include <charconv>
 
 namespace memvane {
 
@@ -16,7 +16,39 @@ std::string endText(int count)
 {
     return std::to_string(count) + " Memory Locations Writen ";
 }
+
+// Five frequency bytes back to hertz, through the text a read would show ("0145.500000").
+long long frequencyHz(const std::string& bytes)
+{
+    std::string digits;
+    for (char c : decodeFrequency(toHexText(bytes)))
+        if (c != '.')
+            digits += c;
+    long long hz = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), hz);
+    return hz;
+}
+
+// The radio's memories: 1..99 and the special ones 1A..C2 (100..107). It refuses to select any
+// other, and a write would then go into whatever memory was selected before.
+void checkRadioMemory(int memory, const std::string& label)
+{
+    if (memory < 1 || memory > 107)
+        throw EConvertError("'" + label +
+                            "' is not a memory of the radio: it has memories 1 to 99 and 1A to "
+                            "C2");
+}
 } // namespace
+
+std::optional<std::string> offsetBytes(long long hz)
+{
+    if (hz < 0 || hz % 100 != 0 || hz / 100 > 999'999)
+        return std::nullopt;
+    long long steps = hz / 100;
+    return bytesOf({bcdByte(static_cast<int>(steps % 100)),
+                    bcdByte(static_cast<int>(steps / 100 % 100)),
+                    bcdByte(static_cast<int>(steps / 10'000))});
+}
 
 ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& list, size_t index)
 {
@@ -27,13 +59,25 @@ ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& 
     plan.freqA = encodeFrequency(list.text(index, ColFreqA));
     plan.freqB = encodeFrequency(list.text(index, ColFreqB));
     plan.memory = locationNumber(location);
+    checkRadioMemory(plan.memory, location);
     plan.mode = modeCode(state, list.text(index, ColMode));
     plan.filter = filterCode(state, list.text(index, ColFilter));
     plan.split = splitCode(state, list.text(index, ColSplit));
+    if (plan.split == civ::DuplexMinus || plan.split == civ::DuplexPlus) {
+        long long shift = frequencyHz(plan.freqA) - frequencyHz(plan.freqB);
+        bool minus = plan.split == civ::DuplexMinus;
+        std::optional<std::string> offset;
+        if (minus ? shift <= 0 : shift >= 0)
+            offset = offsetBytes(minus ? -shift : shift);
+        if (offset)
+            plan.offset = *offset;
+        else
+            plan.split = civ::SplitOn;
+    }
     return plan;
 }
 
-bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan)
+bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan, uint8_t* storedSplit)
 {
     const std::string ok = hexByte(civ::Ok);
     bool refused = false;
@@ -68,7 +112,14 @@ bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan)
     step(setMode);
     step(splitOff);
     step(memoryWrite);
-    step(bytesOf({civ::SplitDuplex, plan.split}));
+    uint8_t split = plan.split;
+    // A radio without the offset command still gets the transmit frequency right, as a split
+    // memory; that refusal is logged but taken care of.
+    if (!plan.offset.empty() && send(bytesOf({civ::SetOffset}) + plan.offset))
+        split = civ::SplitOn;
+    if (storedSplit)
+        *storedSplit = split;
+    step(bytesOf({civ::SplitDuplex, split}));
     step(memoryWrite);
     return !refused;
 }
@@ -79,6 +130,18 @@ std::string writeEndText(int count, bool verified, int differing)
         return endText(count);
     return std::to_string(count) + " Memory Locations Writen, " + std::to_string(differing) +
            (differing == 1 ? " differs from its row" : " differ from their rows");
+}
+
+namespace {
+std::optional<int> clearedMemory(const ChannelList& list, size_t index, const WriteOptions& o);
+} // namespace
+
+int memoryOfRow(const ProgramState& state, const ChannelList& list, size_t index,
+                const WriteOptions& options)
+{
+    if (std::optional<int> cleared = clearedMemory(list, index, options))
+        return *cleared;
+    return planChannelWrite(state, list, index).memory;
 }
 
 int writeTickedChannels(RadioContext& ctx)
@@ -93,7 +156,10 @@ std::optional<int> clearedMemory(const ChannelList& list, size_t index, const Wr
 {
     if (!o.restore || !isBlankRow(list.row(index)))
         return std::nullopt;
-    return locationNumber(list.text(index, ColMemLoc));
+    const std::string& label = list.text(index, ColMemLoc);
+    int memory = locationNumber(label);
+    checkRadioMemory(memory, label);
+    return memory;
 }
 
 // Reads and saves the backup; false when a STOP came first. Nothing has been written yet.
@@ -159,8 +225,15 @@ WriteOutcome writeChannels(RadioContext& ctx, const WriteOptions& options)
             ctx.ui.setStatus(endText(count - 1));
             return out;
         }
-        bool taken = cleared ? clearChannel(ctx, plan.memory) : writeChannel(ctx, plan);
+        uint8_t storedSplit = plan.split;
+        bool taken =
+            cleared ? clearChannel(ctx, plan.memory) : writeChannel(ctx, plan, &storedSplit);
         out.refusedRows += taken ? 0 : 1;
+        if (storedSplit != plan.split) {
+            // The radio refused the offset: the row went in as a split memory.
+            plan.split = storedSplit;
+            plan.offset.clear();
+        }
         if (options.verify && !verifyChannel(ctx, label, plan.memory, cleared ? nullptr : &plan))
             ++out.differing;
     }

@@ -24,6 +24,7 @@ constexpr std::uint8_t kMemoryWrite = 0x09;
 constexpr std::uint8_t kMemoryToVfo = 0x0A;
 constexpr std::uint8_t kMemoryClear = 0x0B;
 constexpr std::uint8_t kReadOffset = 0x0C;
+constexpr std::uint8_t kSetOffset = 0x0D;
 constexpr std::uint8_t kSplitDuplex = 0x0F;
 
 } // namespace
@@ -326,6 +327,13 @@ std::string RadioModel::execute(const Frame& f)
         if (!d.empty())
             return ng(f);
         return reply(f, kReadOffset, toBcdLe(m_offsetHz / 100, 3));
+    case kSetOffset: {
+        std::int64_t steps = d.size() == 3 ? fromBcdLe(d) : -1;
+        if (steps < 0)
+            return ng(f);
+        m_offsetHz = static_cast<std::uint32_t>(steps * 100);
+        return ok(f);
+    }
     case kSplitDuplex:
         if (d.size() != 1)
             return ng(f);

@@ -20,6 +20,8 @@
 //    means the radio stayed on another memory (a refusal injected for a selection selects too).
 //  - Memory clear (0B) empties the selected memory, in either mode.
 //  - Split and duplex exclude each other: split on cancels duplex, duplex - or + cancels split.
+//  - The duplex offset is set by 0D (three BCD bytes of 100 Hz steps, as 0C reads it) and
+//    stored with every memory write.
 //  - Frames to another address are ignored; an unknown command or bad data is answered NG.
 //  - With transceive on, every change of the operating frequency or mode, whatever caused it,
 //    is followed by a broadcast to address 00.

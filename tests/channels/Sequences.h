@@ -25,13 +25,15 @@ inline std::vector<std::string> readFrames(const std::string& mem)
 }
 
 // The twenty-four frames that write one row: location bytes, the ten-digit frequency texts of
-// VFO A and VFO B, mode+filter ("0501") and the split/duplex code ("10").
+// VFO A and VFO B, mode+filter ("0501") and the split/duplex code ("10"). A duplex row sets its
+// offset first (`offset` "006000" for 600 kHz): twenty-five frames.
 inline std::vector<std::string> writeFrames(const std::string& mem, const std::string& freqA,
                                             const std::string& freqB, const std::string& modeFilter,
-                                            const std::string& split)
+                                            const std::string& split,
+                                            const std::string& offset = "")
 {
     const std::string setMode = "FEFE58E006" + modeFilter + "FD";
-    return {"FEFE58E008FD",
+    std::vector<std::string> frames{"FEFE58E008FD",
             "FEFE58E008" + mem + "FD",
             "FEFE58E00700FD",
             "FEFE58E005" + freqA + "FD",
@@ -55,6 +57,9 @@ inline std::vector<std::string> writeFrames(const std::string& mem, const std::s
             "FEFE58E009FD",
             "FEFE58E00F" + split + "FD",
             "FEFE58E009FD"};
+    if (!offset.empty())
+        frames.insert(frames.end() - 2, "FEFE58E00D" + offset + "FD");
+    return frames;
 }
 
 // The four hex digits of a memory's location bytes: 42 -> "0042", 105 -> "0105".

@@ -33,9 +33,9 @@ struct WriterTest : RadioFixture
 
 TEST_F(WriterTest, OneRowIsTheTwentyFourExchangeScript)
 {
-    list.append(row(true, "Mem 12", "145.500000", "145.000000", "Wide FM", "Narrow", "Duplex --"));
+    list.append(row(true, "Mem 12", "145.500000", "145.000000", "Wide FM", "Narrow", "Split On"));
     writeTickedChannels(ctx);
-    EXPECT_EQ(port.frames, writeFrames("0012", "0000504501", "0000004501", "0602", "11"));
+    EXPECT_EQ(port.frames, writeFrames("0012", "0000504501", "0000004501", "0602", "01"));
     EXPECT_EQ(ui.label, "1 Memory Locations Writen ");
     EXPECT_EQ(ui.hideEditPanelCalls, 1);
     EXPECT_EQ(port.calls.front(), "open");
@@ -78,8 +78,49 @@ TEST_F(WriterTest, SplitDuplexTextsEndTheScriptWithTheirCodes)
         port.frames.clear();
         list.append(row(true, "Mem 7", "145.5", "145.5", "FM", "Normal", text));
         writeTickedChannels(ctx);
-        ASSERT_EQ(port.frames.size(), 24u);
-        EXPECT_EQ(port.frames[22], frame) << text;
+        // A duplex row with equal frequencies sets the offset 0 before its code.
+        bool duplex = std::string(text) == "Duplex +" || std::string(text) == "Duplex --";
+        ASSERT_EQ(port.frames.size(), duplex ? 25u : 24u);
+        EXPECT_EQ(port.frames[port.frames.size() - 2], frame) << text;
+        if (duplex) {
+            EXPECT_EQ(port.frames[22], "FEFE58E00D000000FD");
+        }
+    }
+}
+
+TEST_F(WriterTest, ADuplexRowSetsItsOffsetOrBecomesASplitMemory)
+{
+    struct Case
+    {
+        const char* tx; // "Freq VFO A"
+        const char* rx; // "Freq VFO B"
+        const char* text;
+        const char* offset; // the 0D data, empty: none sent
+        const char* code;
+    };
+    const Case cases[] = {
+        {"431.050", "438.650", "Duplex --", "006007", "11"}, // 7.6 MHz down
+        {"145.800", "145.200", "Duplex +", "006000", "12"},
+        {"29.680", "29.580", "Duplex +", "001000", "12"},
+        {"145.200", "145.800", "Duplex +", "", "01"},  // the text points the other way
+        {"145.800", "145.200", "Duplex --", "", "01"}, // likewise
+        {"435.000", "145.200", "Duplex +", "", "01"},  // 289.8 MHz: beyond the offset's reach
+        {"145.60005", "145.0", "Duplex +", "", "01"},  // between the offset's 100 Hz steps
+        {"145.6001", "145.0", "Duplex +", "016000", "12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.tx) + " " + c.rx + " " + c.text);
+        list.clear();
+        port.frames.clear();
+        list.append(row(true, "Mem 7", c.tx, c.rx, "FM", "Normal", c.text));
+        writeTickedChannels(ctx);
+        ASSERT_GE(port.frames.size(), 24u);
+        EXPECT_EQ(port.frames[port.frames.size() - 2], std::string("FEFE58E00F") + c.code + "FD");
+        if (*c.offset) {
+            EXPECT_EQ(port.frames[22], std::string("FEFE58E00D") + c.offset + "FD");
+        } else {
+            EXPECT_EQ(port.frames.size(), 24u);
+        }
     }
 }
 
@@ -105,6 +146,14 @@ TEST_F(WriterTest, ARowThatCannotBeWrittenStopsTheWriteBeforeItsFirstExchange)
         {row(true, "Mem 1C"), "'1C' is not a valid integer value"},
         {row(true, "Mem 250"),
          "'250' is not a memory location the radio can select: it must lie from 0 to 199"},
+        // Numbers the location bytes carry but the radio has no memory for: it would refuse the
+        // selection and the write would land in the memory selected before.
+        {row(true, "Mem 0"),
+         "'Mem 0' is not a memory of the radio: it has memories 1 to 99 and 1A to C2"},
+        {row(true, "Mem 108"),
+         "'Mem 108' is not a memory of the radio: it has memories 1 to 99 and 1A to C2"},
+        {row(true, "Mem 199"),
+         "'Mem 199' is not a memory of the radio: it has memories 1 to 99 and 1A to C2"},
         {row(true, "Mem 4", "abc"), "'abc' is not a valid floating point value"},
         {row(true, "Mem 4", "145.5", " "), "' ' is not a valid floating point value"},
         {row(true, "Mem 4", "-1"),

@@ -83,14 +83,14 @@ TEST_F(ModelTest, WriteOfRowsThreeAndSevenIncludingSpecialLocations)
 {
     list.append(row(false, "Mem 1", "1", "1", "FM", "Normal", "Duplex Off"));
     list.append(row(false, "Mem 2", "1", "1", "FM", "Normal", "Duplex Off"));
-    list.append(row(true, "Mem 1A", "433.000000", "434.600000", "FM", "Narrow", "Duplex +"));
+    list.append(row(true, "Mem 1A", "436.200000", "434.600000", "FM", "Narrow", "Duplex +"));
     for (int i = 4; i <= 6; ++i)
         list.append(row(false, "Mem " + std::to_string(i), "1", "1", "FM", "Normal", "Split On"));
     list.append(row(true, "Mem c2", "145.5", "145.5", "AM", "Wide", "Split Off"));
     writeTickedChannels(ctx);
 
     std::vector<std::string> expected =
-        writeFrames("0100", "0000003304", "0000603404", "0502", "12");
+        writeFrames("0100", "0000203604", "0000603404", "0502", "12", "006001");
     append(expected, writeFrames("0107", "0000504501", "0000504501", "0203", "00"));
     EXPECT_EQ(radio.frameLog(), expected);
     EXPECT_EQ(ui.label, "2 Memory Locations Writen ");
@@ -98,14 +98,66 @@ TEST_F(ModelTest, WriteOfRowsThreeAndSevenIncludingSpecialLocations)
     const auto& m100 = radio.memory(100);
     ASSERT_TRUE(m100);
     EXPECT_EQ(m100->receive, (sim::Setting{434'600'000, sim::kModeFm, sim::kFilterNarrow}));
-    EXPECT_EQ(m100->transmit, (sim::Setting{433'000'000, sim::kModeFm, sim::kFilterNarrow}));
+    EXPECT_EQ(m100->transmit, (sim::Setting{436'200'000, sim::kModeFm, sim::kFilterNarrow}));
     EXPECT_EQ(m100->duplex, sim::Duplex::Plus);
+    EXPECT_EQ(m100->offsetHz, 1'600'000u);
     EXPECT_FALSE(m100->split);
     ASSERT_TRUE(radio.memory(107));
     EXPECT_EQ(radio.memory(107)->receive.mode, sim::kModeAm);
     EXPECT_FALSE(radio.memory(107)->split);
     EXPECT_EQ(radio.memory(107)->duplex, sim::Duplex::Off);
     EXPECT_FALSE(radio.memory(1));
+}
+
+// Where the radio transmits with a memory: split on VFO A's frequency, duplex on the receive
+// frequency shifted by the memory's offset.
+std::uint64_t transmitHz(const sim::Memory& m)
+{
+    if (m.split)
+        return m.transmit.hz;
+    if (m.duplex == sim::Duplex::Minus)
+        return m.receive.hz - m.offsetHz;
+    if (m.duplex == sim::Duplex::Plus)
+        return m.receive.hz + m.offsetHz;
+    return m.receive.hz;
+}
+
+TEST_F(ModelTest, WrittenMemoriesTransmitOnFreqVfoAWhateverTheRadiosOffset)
+{
+    struct Case
+    {
+        const char* tx;
+        const char* rx;
+        const char* text;
+        std::uint64_t txHz;
+    };
+    const Case cases[] = {{"431.050", "438.650", "Duplex --", 431'050'000},
+                          {"145.800", "145.200", "Duplex +", 145'800'000},
+                          {"145.200", "145.800", "Duplex +", 145'200'000},
+                          {"435.000", "145.200", "Duplex +", 435'000'000},
+                          {"144.600", "145.200", "Duplex --", 144'600'000},
+                          {"14.250", "14.200", "Split On", 14'250'000},
+                          {"145.000", "145.600", "Duplex Off", 145'600'000}};
+    for (bool offsetRefused : {false, true}) {
+        radio.clearRefusals();
+        if (offsetRefused)
+            radio.addRefusal({"\x0D"});
+        radio.setOffsetHz(1'000'000); // whatever the radio holds from before
+        std::vector<ChannelRow> rows;
+        for (size_t i = 0; i < std::size(cases); ++i)
+            rows.push_back(row(true, "Mem " + std::to_string(i + 1), cases[i].tx, cases[i].rx,
+                               "FM", "Normal", cases[i].text));
+        list.replaceAll(rows);
+        // A refused offset is taken care of: no row counts as refused.
+        EXPECT_EQ(writeTickedChannels(ctx), 0);
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            SCOPED_TRACE(std::string(cases[i].text) + (offsetRefused ? ", 0D refused" : ""));
+            const sim::Memory& m = *radio.memory(static_cast<int>(i) + 1);
+            EXPECT_EQ(transmitHz(m), cases[i].txHz);
+        }
+        EXPECT_EQ(radio.memory(1)->duplex, offsetRefused ? sim::Duplex::Off : sim::Duplex::Minus);
+        EXPECT_EQ(radio.memory(1)->split, offsetRefused);
+    }
 }
 
 TEST_F(ModelTest, EveryModeFilterAndSplitTextSurvivesWriteThenRead)
@@ -118,15 +170,16 @@ TEST_F(ModelTest, EveryModeFilterAndSplitTextSurvivesWriteThenRead)
         const char* b;
         const char* split;
         const char* readBack;
+        const char* stored; // a duplex text pointing away from the transmit frequency: split
     };
-    const Pair pairs[] = {{"0145.500000", "0145.500000", "Duplex Off", "Duplex Off"},
-                          {"0145.000000", "0145.600000", "Duplex --", "Duplex --"},
-                          {"0433.000000", "0434.600000", "Duplex +", "Duplex +"},
-                          {"0051.000000", "0051.500000", "Duplex +", "Duplex +"},
-                          {"0014.200000", "0014.195000", "Split On", "Split On"},
-                          {"0007.050000", "0007.050000", "Split Off", "Duplex Off"},
-                          {"1296.000000", "1290.000000", "Split On", "Split On"},
-                          {"0000.000001", "9999.999999", "Split On", "Split On"}};
+    const Pair pairs[] = {{"0145.500000", "0145.500000", "Duplex Off", "Duplex Off", "Duplex Off"},
+                          {"0145.000000", "0145.600000", "Duplex --", "Duplex --", "Duplex --"},
+                          {"0433.000000", "0434.600000", "Duplex +", "Duplex +", "Split On"},
+                          {"0051.000000", "0051.500000", "Duplex +", "Duplex +", "Split On"},
+                          {"0014.200000", "0014.195000", "Split On", "Split On", "Split On"},
+                          {"0007.050000", "0007.050000", "Split Off", "Duplex Off", "Split Off"},
+                          {"1296.000000", "1290.000000", "Split On", "Split On", "Split On"},
+                          {"0000.000001", "9999.999999", "Split On", "Split On", "Split On"}};
     const char* modes[] = {"LSB", "USB", "AM", "CW", "RTTY", "FM", "Wide FM"};
     const char* filters[] = {"Normal", "Narrow", "Wide"};
 
@@ -149,7 +202,7 @@ TEST_F(ModelTest, EveryModeFilterAndSplitTextSurvivesWriteThenRead)
                                             std::to_string(i + 1) + "FD");
     for (size_t i = 0; i < written.size(); ++i) {
         const sim::Memory& m = *radio.memory(static_cast<int>(i) + 1);
-        const std::string& split = written[i].texts[5];
+        const std::string split = pairs[i % std::size(pairs)].stored;
         EXPECT_EQ(m.split, split == "Split On") << i;
         EXPECT_EQ(m.duplex, split == "Duplex +"    ? sim::Duplex::Plus
                             : split == "Duplex --" ? sim::Duplex::Minus

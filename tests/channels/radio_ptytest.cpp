@@ -105,7 +105,7 @@ TEST_F(RadioPty, WriteThenRereadWithSpecialLocations)
     list.setRow(6, row(true, "Mem C2", "7.05", "7.05", "LSB", "Wide", "Split Off"));
     writeTickedChannels(ctx);
     std::vector<std::string> expected =
-        writeFrames("0100", "0000003304", "0000603404", "0502", "12");
+        writeFrames("0100", "0000003304", "0000603404", "0502", "01"); // "+" below: split
     append(expected, writeFrames("0107", "0000050700", "0000050700", "0003", "00"));
     EXPECT_EQ(line.radio.frameLog(), expected);
     EXPECT_EQ(ui.label, "2 Memory Locations Writen ");

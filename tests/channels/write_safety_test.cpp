@@ -236,9 +236,12 @@ TEST_F(SafetyTest, VerifyComparesModeAndFilterAndKeepsTheSplitDuplexCode)
     EXPECT_EQ(radio.memory(20)->duplex, sim::Duplex::Minus);
     EXPECT_FALSE(radio.memory(20)->split);
     EXPECT_TRUE(radio.memory(21)->split);
-    EXPECT_EQ(radio.frameLog().size(), 3u * (24 + 16 + 2));
+    EXPECT_EQ(radio.memory(20)->offsetHz, 600'000u);
+    // Each row: its write (the duplex one sets its offset too), the read-back, the code again.
+    EXPECT_EQ(radio.frameLog().size(), 3u * (24 + 16 + 2) + 1);
     EXPECT_EQ(radio.frameLog()[24 + 16], "FEFE58E00F10FD");
     EXPECT_EQ(radio.frameLog()[24 + 16 + 1], "FEFE58E009FD");
+    EXPECT_EQ(radio.frameLog()[2 * (24 + 16 + 2) + 1 - 2], "FEFE58E00F11FD");
 }
 
 TEST_F(SafetyTest, RestoreGivesTheBackupsRowsBackBlankMemoriesBlank)
@@ -264,7 +267,7 @@ TEST_F(SafetyTest, RestoreGivesTheBackupsRowsBackBlankMemoriesBlank)
     EXPECT_EQ(ticked(readOfTenToFourteen()), backup);
     // Memory 13: VFO A, the memory named, memory clear; then read back.
     const std::vector<std::string>& log = radio.frameLog();
-    const size_t clearAt = 3 * (24 + 16 + 2);
+    const size_t clearAt = 3 * (24 + 16 + 2) + 1; // Mem 11 is a duplex row: its offset too
     ASSERT_GT(log.size(), clearAt + 3);
     EXPECT_EQ((std::vector<std::string>(log.begin() + clearAt, log.begin() + clearAt + 3)),
               (std::vector<std::string>{"FEFE58E00700FD", "FEFE58E0080013FD", "FEFE58E00BFD"}));
@@ -286,6 +289,16 @@ TEST_F(SafetyTest, CompareWithPlanInTheRadiosTerms)
     EXPECT_EQ(compareWithPlan(state, "Mem 13", same, nullptr),
               (std::vector<std::string>{
                   "Mem 13 should be blank, the radio holds 0144.800000 / 144.8 FM"}));
+    // The offset counts where the write set it.
+    ChannelReading offset = same;
+    offset.offset = "07.6000";
+    EXPECT_TRUE(compareWithPlan(state, "Mem 12", offset, &plan).empty());
+    ChannelWritePlan duplex = plan;
+    duplex.offset = offsetBytes(600'000).value();
+    EXPECT_TRUE(compareWithPlan(state, "Mem 12", same, &duplex).empty());
+    EXPECT_EQ(compareWithPlan(state, "Mem 12", offset, &duplex),
+              (std::vector<std::string>{
+                  "Mem 12 offset: the radio holds 07.6000, the row asked for 00.6000"}));
     ChannelReading refused = same;
     refused.refused = true;
     EXPECT_EQ(compareWithPlan(state, "Mem 12", refused, &plan).size(), 1u);

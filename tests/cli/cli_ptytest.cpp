@@ -138,7 +138,7 @@ TEST_F(CliPty, WriteThenReadGivesTheSameMemories)
     ASSERT_EQ(w.status, 0) << w.err;
     std::vector<std::string> expected =
         writeFrames("0007", "0050021400", "0000500300", "0302", "01");
-    append(expected, writeFrames("0008", "0000503104", "0000103904", "0501", "12"));
+    append(expected, writeFrames("0008", "0000503104", "0000103904", "0501", "01")); // split
     EXPECT_EQ(frames(), expected);
 
     // Read back as CHIRP CSV (with the fast exchange, which must not change a thing), and that
@@ -180,6 +180,20 @@ TEST_F(CliPty, ExitCodesForASilentRadioAMissingPortAndABadFile)
     EXPECT_EQ(bad.err, "memvane-cli: " + dir.file("bad.txt") +
                            ": row 2 (Mem 8): '' is not a valid integer value\n");
     EXPECT_EQ(frames().size(), 1u);
+
+    // Memory 0 or 108: the radio has no such memory, the file is refused whole.
+    for (const char* location : {"0", "108"}) {
+        std::ofstream(dir.file("bad.txt"))
+            << "true,Mem 5,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"
+            << "true,Mem " << location << ",0145.500000,0145.500000,FM,Normal,Duplex Off,,\r\n";
+        Result none = cli({"write", dir.file("bad.txt")});
+        EXPECT_EQ(none.status, 2) << none.err;
+        EXPECT_EQ(none.err, "memvane-cli: " + dir.file("bad.txt") + ": row 2 (Mem " + location +
+                                "): 'Mem " + location +
+                                "' is not a memory of the radio: it has memories 1 to 99 and 1A "
+                                "to C2\n");
+        EXPECT_EQ(frames().size(), 1u);
+    }
 }
 
 // A blank memory answers its selection and its copy to the VFO NG: a read gives a blank row and

@@ -641,14 +641,14 @@ TEST_F(E2e, ReadSaveEditWriteAndClose)
                           "\r\n";
     EXPECT_EQ(slurp(edited), expectedEdited);
 
-    // "Write to Radio": the one ticked row, 24 exchanges.
+    // "Write to Radio": the one ticked row, 24 exchanges and its offset.
     from = frames().size();
     note("Write to Radio");
     clickControl(Writetoradio);
     size_t written = waitForQuietLog(from + kFramesPerWrite, 2s) - from;
     log = frames();
     EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(from), log.end()),
-              test::writeFrames("0005", "0000054501", "0000654501", "0501", "11"))
+              test::writeFrames("0005", "0000054501", "0000654501", "0501", "11", "006000"))
         << written << " frames";
     shot("written");
 
@@ -666,6 +666,7 @@ TEST_F(E2e, ReadSaveEditWriteAndClose)
     five.transmit = {145'050'000, sim::kModeFm, sim::kFilterNormal};
     five.split = false;
     five.duplex = sim::Duplex::Minus;
+    five.offsetHz = 600'000; // the write sets the row's own offset
     sim::MemoryMap expectedMemories = afterRead;
     expectedMemories[5] = five;
     for (int n = sim::kFirstMemory; n <= sim::kLastMemory; ++n) {
@@ -859,8 +860,10 @@ TEST_F(E2e, CommaDecimalLocale)
     // "Write to Radio": the three ticked rows, none refused.
     std::vector<std::string> expected;
     test::append(expected, test::writeFrames("0001", "0000504501", "0000504501", "0501", "10"));
-    test::append(expected, test::writeFrames("0002", "0000054501", "0000654501", "0501", "11"));
-    test::append(expected, test::writeFrames("0003", "0000103904", "0000503104", "0501", "12"));
+    test::append(expected,
+                 test::writeFrames("0002", "0000054501", "0000654501", "0501", "11", "006000"));
+    test::append(expected,
+                 test::writeFrames("0003", "0000103904", "0000503104", "0501", "12", "006007"));
     const size_t from = frames().size();
     clickControl(Writetoradio);
     size_t written = waitForQuietLog(from + expected.size(), 2s) - from;

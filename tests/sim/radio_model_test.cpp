@@ -79,6 +79,10 @@ TEST(RadioModel, CommandTable)
         {"03", "FEFEE058030000504501FD"}, // VFO B (current since 07 01) got 145.5 MHz
         {"04", "FEFEE058040601FD"},       // and WFM Normal
         {"0C", "FEFEE0580C006000FD"},
+        {"0D006000", OK},
+        {"0D0060", NG},     // two bytes
+        {"0D00600A", NG},   // bad nibble
+        {"0D00600000", NG}, // four bytes
         {"0300", NG},
         {"1900", NG}, // not an IC-706 command here
         {"02", NG},
@@ -108,6 +112,7 @@ TEST(RadioModel, DataRepliesCarryTheCodings)
         {"060001", "04", "FEFEE058040001FD"},             // LSB Normal
         {"060402", "04", "FEFEE058040402FD"},             // RTTY Narrow
         {"060603", "04", "FEFEE058040603FD"},             // WFM Wide
+        {"0D006007", "0C", "FEFEE0580C006007FD"},         // 7.6 MHz offset
     };
     for (const auto& row : rows) {
         ASSERT_EQ(ask(radio, row.set), OK) << row.set;

@@ -542,7 +542,8 @@ protected:
                         clean = clean && (r.fault == Fault::None || r.fault == Fault::Noise ||
                                           (r.fault == Fault::Refuse && isSelectMemory(r.frame)));
                     }
-                if (!clean || exchangesOfRow != 24)
+                // A duplex row sets its offset first: one exchange more.
+                if (!clean || exchangesOfRow < 24 || exchangesOfRow > 25)
                     continue;
                 const ChannelRow& row = rowsBefore[ticked[static_cast<size_t>(k - 1)]];
                 int n = rowMemory(row);
@@ -565,13 +566,25 @@ protected:
                 sim::Memory want = *after[n];
                 want.receive = {mhzToHz(row.texts[2]), mode, filter};
                 want.transmit = {mhzToHz(row.texts[1]), mode, filter};
-                const std::string& split = row.texts[5];
+                std::string split = row.texts[5];
+                // A duplex row keeps its transmit frequency: as a duplex memory with the
+                // distance as its offset, or as a split memory where an offset cannot say it.
+                const long long shift = static_cast<long long>(want.transmit.hz) -
+                                        static_cast<long long>(want.receive.hz);
+                const bool duplexRow = split == "Duplex --" || split == "Duplex +";
+                const long long distance = split == "Duplex --" ? -shift : shift;
+                const bool asDuplex =
+                    duplexRow && distance >= 0 && distance % 100 == 0 && distance < 100'000'000;
+                if (duplexRow && !asDuplex)
+                    split = "Split On";
+                if (before[n])
+                    want.offsetHz = before[n]->offsetHz;
+                if (asDuplex)
+                    want.offsetHz = static_cast<std::uint32_t>(distance);
                 want.split = split == "Split On";
                 want.duplex = split == "Duplex --"  ? sim::Duplex::Minus
                               : split == "Duplex +" ? sim::Duplex::Plus
                                                     : sim::Duplex::Off;
-                if (before[n])
-                    want.offsetHz = before[n]->offsetHz;
                 EXPECT_EQ(describe(after[n]), describe(want)) << row.texts[0];
             }
         }
