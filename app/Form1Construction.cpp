@@ -225,6 +225,7 @@ void TForm1::buildMenu()
     VerifyAfterWrite1 = addMenuItem(CIVAddress1, "Verify after writing", "VerifyAfterWrite1");
     BackupBeforeWrite1->setCheckable(true);
     VerifyAfterWrite1->setCheckable(true);
+    CIVAddress1->addSeparator();
     RestoreBackup1 =
         item(CIVAddress1, "Restore Backup...", "RestoreBackup1", &TForm1::RestoreBackup1Click);
 

@@ -123,7 +123,7 @@ TEST_F(MainWindowTest, MenuHasItsCaptionsInOrder)
               (QStringList{"IC-706               - 48H|IC7061", "IC-706MKII       - 4EH|IC706mkii1",
                            "IC-706MKIIG - 58H|IC706MKIIG1", "-", "Fast exchange|FastExchange1",
                            "Back up before writing|BackupBeforeWrite1",
-                           "Verify after writing|VerifyAfterWrite1",
+                           "Verify after writing|VerifyAfterWrite1", "-",
                            "Restore Backup...|RestoreBackup1"}));
     for (const char* name : {"FastExchange1", "BackupBeforeWrite1", "VerifyAfterWrite1"}) {
         EXPECT_TRUE(action(name)->isCheckable()) << name;

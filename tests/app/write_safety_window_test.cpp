@@ -101,6 +101,7 @@ TEST_F(WriteSafetyWindowTest, BackUpVerifyAndRestoreMemoriesTenToFourteen)
     button("Writetoradio")->click();
 
     EXPECT_EQ(form->Label1->text(), "5 Memory Locations Writen, 1 differs from its row");
+    EXPECT_EQ(form->Label1->geometry(), QRect(16, 4, 150, 26)) << "two lines, growing upwards";
     ASSERT_EQ(backups().size(), 1u);
     const std::string backup = backups()[0];
     EXPECT_EQ(parseChannelFile(readFile(backup)), before);
@@ -126,6 +127,8 @@ TEST_F(WriteSafetyWindowTest, BackUpVerifyAndRestoreMemoriesTenToFourteen)
     EXPECT_EQ(readNow(), before);
     EXPECT_FALSE(model.memory(13)) << "blank again";
     EXPECT_EQ(backups().size(), 2u);
+    button("ReadfromFile")->click(); // "File not found" empties the label
+    EXPECT_EQ(form->Label1->geometry(), QRect(16, 17, 150, 13));
     EXPECT_EQ(readFile(backup), formatChannelFile(before)) << "a backup is never replaced";
 }
 
