@@ -144,12 +144,14 @@ std::optional<std::string> exportRow(const ChannelRow& row, std::string& out)
     if (!base)
         return refuse("mode '" + modeText + "' has no CHIRP mode");
     std::string comment = textAt(row, ColComment);
+    if (!textAt(row, ColItem).empty() && comment == textAt(row, ColItem))
+        comment.clear(); // the import's copy of the name
     if (!exact && !filterText.empty())
         comment = withNote(comment, kFilterNote, filterText);
 
-    // What the row means, as the write stores it: "Duplex --" and "Duplex +" shift the receive
-    // frequency towards the transmit one; pointing the other way they are a split; "Split On"
-    // transmits on the other frequency; anything else on the receive frequency.
+    // What the row means: a "Duplex" row and a "Split On" row transmit on the transmit
+    // frequency (a read names 70 cm rows "Duplex +" whichever way they shift, so the direction
+    // comes from the two frequencies), anything else on the receive frequency.
     const std::string& split = textAt(row, ColSplit);
     const std::string& offsetText = textAt(row, ColOffset);
     std::string duplex;
@@ -157,13 +159,14 @@ std::optional<std::string> exportRow(const ChannelRow& row, std::string& out)
     double offsetMhz = 0;
     if (TryStrToFloat(offsetText, offsetMhz) && offsetMhz > 0 && offsetMhz < 100)
         offset = *toHz(offsetMhz);
-    if (split == "Duplex --" && *tx <= *rx) {
+    const bool duplexRow = split == "Duplex --" || split == "Duplex +";
+    if (duplexRow && (*tx < *rx || (*tx == *rx && split == "Duplex --"))) {
         duplex = "-";
         offset = *rx - *tx;
-    } else if (split == "Duplex +" && *tx >= *rx) {
+    } else if (duplexRow) {
         duplex = "+";
         offset = *tx - *rx;
-    } else if (split == "Split On" || split == "Duplex --" || split == "Duplex +") {
+    } else if (split == "Split On") {
         duplex = "split";
         offset = *tx;
         if (!isZeroOffset(offsetText))
@@ -454,8 +457,11 @@ std::optional<ChannelRow> importRecord(const RecordView& r, std::vector<std::str
     }
     if (noteFilter)
         filter = noteFilter;
-    // The name stays beside the comment, in the row's "item" text: the radio stores neither.
+    // The name is kept in the row's "item" text, which the list does not show; a row without
+    // a comment shows it as its comment too. The radio stores neither.
     std::string name = r.raw(Name);
+    if (Trim(comment).empty() && !Trim(name).empty())
+        comment = name;
     bool changed = false;
     comment = listText(comment, changed);
     name = listText(name, changed);

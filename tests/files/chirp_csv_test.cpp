@@ -63,14 +63,13 @@ TEST(ChirpCsvExport, TransmitSideModeAndLocation)
          "1,,145.500000,,0.600000" + kNoTone + "FM,5.00,,,,,,,"}, // the offset text kept
         {"repeater below", row("Mem 2", "0145.175000", "0145.775000", "FM", "Normal", "Duplex --"),
          "2,,145.775000,-,0.600000" + kNoTone + "FM,5.00,,,,,,,"},
-        // The write stores it as a split memory: that is what the row means.
+        // A read names 70 cm rows "Duplex +" whichever way they shift.
         {"\"Duplex +\" text, transmit below",
          row("Mem 3", "0431.500000", "0439.100000", "FM", "Narrow", "Duplex +", "Relay, east"),
-         "3,,439.100000,split,431.500000" + kNoTone +
-             "NFM,5.00,,,\"Relay, east; offset 00.6000\",,,,"},
+         "3,,439.100000,-,7.600000" + kNoTone + "NFM,5.00,,,\"Relay, east\",,,,"},
         {"\"Duplex --\" text, transmit above",
          row("Mem 4", "0145.800000", "0145.200000", "FM", "Normal", "Duplex --", "", "00.0000"),
-         "4,,145.200000,split,145.800000" + kNoTone + "FM,5.00,,,,,,,"},
+         "4,,145.200000,+,0.600000" + kNoTone + "FM,5.00,,,,,,,"},
         {"cross-band repeater",
          row("Mem 5", "0435.200000", "0145.200000", "FM", "Normal", "Duplex +", "", "00.0000"),
          "5,,145.200000,+,290.000000" + kNoTone + "FM,5.00,,,,,,,"},
@@ -127,9 +126,9 @@ TEST(ChirpCsvImport, ColumnsByNameRowsAsTheReadMakesThem)
         return r;
     };
     std::vector<ChannelRow> want = {
-        named(row("Mem 1", "0146.520000", "0146.520000", "FM", "Normal", "Duplex Off", "",
+        named(row("Mem 1", "0146.520000", "0146.520000", "FM", "Normal", "Duplex Off", "CALL",
                   "00.0000"),
-              "CALL"),
+              "CALL"), // a name without a comment shows as the comment too
         row("Mem 2", "0145.175000", "0145.775000", "FM", "Narrow", "Duplex --", "north"),
         named(row("Mem 3", "0431.500000", "0439.100000", "FM", "Normal", "Duplex --",
                   "Relay K\xC3\xB6ln; east", "07.6000"),
@@ -137,7 +136,8 @@ TEST(ChirpCsvImport, ColumnsByNameRowsAsTheReadMakesThem)
         row("Mem 7", "0014.025000", "0003.500000", "USB", "Normal", "Split On", "", "00.0000"),
         row("Mem 33", "0145.612500", "0145.612500", "Wide FM", "Wide", "Duplex Off", "news",
             "00.0000"),
-        named(row("Mem 1A", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", ""), "1A"),
+        named(row("Mem 1A", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", "1A"),
+              "1A"),
         row("Mem 13", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", "", "00.6000"),
     };
     EXPECT_EQ(joined(in.rows), joined(want));
