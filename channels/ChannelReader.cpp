@@ -121,6 +121,10 @@ ChannelReading readChannel(RadioContext& ctx, int memory, bool fullRead)
         send(memoryWrite, Ok);
     }
 
+    // A memory with a refused exchange becomes a blank row, so what the refused replies did
+    // not give ('.' for a frequency, nothing for the mode) is no error: the read goes on.
+    if (r.refused)
+        return r;
     if (decodeError)
         std::rethrow_exception(decodeError);
     double f = StrToFloat(r.tx);

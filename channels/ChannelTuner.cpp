@@ -1,8 +1,10 @@
 #include "channels/ChannelTuner.h"
 
+#include "channels/ChannelTexts.h"
 #include "civ/CivConstants.h"
 #include "civ/Codec.h"
 #include "civ/Exchange.h"
+#include "core/Errors.h"
 #include "core/Numbers.h"
 
 #include <exception>
@@ -13,13 +15,19 @@ bool tuneToChannel(RadioContext& ctx, std::optional<size_t> selectedRow)
 {
     if (ctx.state.busy || !selectedRow || *selectedRow >= ctx.list.size())
         return true;
-    int memory = StrToInt(copyText(ctx.list.text(*selectedRow, ColMemLoc), 5, 2));
-    if (!fitsBcd(memory))
+    // The label names the memory as it does for a write ("Mem 1A" is 100, "Mem 100" too);
+    // a label that names none of the radio's memories sends nothing.
+    int memory = 0;
+    try {
+        memory = locationNumber(ctx.list.text(*selectedRow, ColMemLoc));
+    } catch (const EConvertError&) {
+        return true;
+    }
+    if (memory < 1 || memory > 107)
         return true;
     ExchangeOutcome memoryMode =
         runCommand(bytesOf({civ::SelectMemory}), hexByte(civ::Ok), ctx.port, ctx.state, ctx.ui);
-    runCommand(bytesOf({civ::SelectMemory, 0x00, bcdByte(memory)}), "", ctx.port, ctx.state,
-               ctx.ui);
+    runCommand(selectMemoryBody(memory), "", ctx.port, ctx.state, ctx.ui);
     return !memoryMode.refused;
 }
 

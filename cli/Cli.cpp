@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
+#include "app/ExchangeSettings.h"
 #include "channels/ChannelReader.h"
+#include "channels/ChannelTexts.h"
 #include "channels/ChannelTuner.h"
 #include "channels/ChannelWriter.h"
 #include "channels/WriteSafety.h"
@@ -19,7 +21,9 @@
 #include "serial/CPort.h"
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef MEMVANE_VERSION
@@ -42,12 +46,18 @@ std::optional<int> number(const std::string& text)
     return StrToInt(text);
 }
 
-int memoryNumber(const std::string& option, const std::string& text)
+constexpr const char* kStandardStream = "-";
+
+// "1A" for 100 ... "C2" for 107, the number itself below.
+std::string memoryName(int memory)
 {
-    std::optional<int> n = number(text);
-    if (!n || *n < 1 || *n > 99)
-        throw UsageError(option + " takes a memory number from 1 to 99, not '" + text + "'");
-    return *n;
+    std::string special = specialLocationName(memory);
+    return special.empty() ? std::to_string(memory) : special;
+}
+
+std::string rowLabel(int memory)
+{
+    return "Mem " + memoryName(memory);
 }
 
 // ---- Files ----------------------------------------------------------------------------------
@@ -64,10 +74,47 @@ void printReport(std::FILE* err, const std::string& path, const std::vector<std:
         std::fprintf(err, "%s: %s\n", path.c_str(), line.c_str());
 }
 
-Loaded loadRows(const std::string& path, bool chirp, std::FILE* err)
+// Standard input as a whole, for "-".
+std::string readStandardInput(std::FILE* in)
+{
+    if (!in)
+        throw AppError("standard input is closed");
+    std::string text;
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, in)) > 0;) {
+        text.append(buf, n);
+        if (text.size() > kMaxTextFileSize)
+            throw AppError("standard input holds more than a channel file can");
+    }
+    if (std::ferror(in))
+        throw EInOutError::fromErrno(errno);
+    return text;
+}
+
+// Standard output, checked: a full disk or a closed pipe is an error, not a silent loss.
+void writeStandardOutput(std::FILE* out, const std::string& text)
+{
+    if (!out)
+        throw AppError("standard output is closed");
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0 ||
+        std::ferror(out))
+        throw AppError(std::string("cannot write standard output: ") +
+                       (errno ? std::strerror(errno) : "write error"));
+}
+
+void writeOutput(const std::string& path, const std::string& text, std::FILE* out)
+{
+    if (path == kStandardStream)
+        writeStandardOutput(out, text);
+    else
+        replaceFile(path, text);
+}
+
+Loaded loadRows(const std::string& path, bool chirp, std::FILE* err, std::FILE* in)
 {
     try {
-        std::string text = readTextFile(path);
+        std::string text = path == kStandardStream ? readStandardInput(in) : readTextFile(path);
         if (!chirp)
             return {parseChannelFile(text), false};
         ChirpImport in = parseChirpCsv(text);
@@ -88,14 +135,38 @@ std::string formatRows(const std::vector<ChannelRow>& rows, bool chirp, const st
     return out.text;
 }
 
-// Refuses an output file that could not be written, before a read spends a minute on it.
-void checkWritable(const std::string& path)
+// Refuses an output that could not be written, before a read spends a minute on it: a folder,
+// a file the user may not write, a missing folder, a closed standard output.
+void checkWritable(const std::string& path, std::FILE* out)
 {
+    if (path == kStandardStream) {
+        if (!out)
+            throw AppError("standard output is closed: nowhere to write the memories");
+        return;
+    }
+    auto refuse = [&](const std::string& why) { throw AppError("cannot write " + path + ": " + why); };
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            refuse("it is a folder");
+        if (::access(path.c_str(), W_OK) != 0)
+            refuse(EInOutError::fromErrno(errno).message());
+    }
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (folder.empty())
         folder = ".";
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        refuse("the folder " + folder.string() + " does not exist");
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        throw EInOutError::fromErrno(errno);
+        refuse(EInOutError::fromErrno(errno).message());
+}
+
+bool exists(const std::string& path)
+{
+    std::error_code ec;
+    return path != kStandardStream && std::filesystem::exists(path, ec);
 }
 
 // ---- The radio ------------------------------------------------------------------------------
@@ -108,7 +179,8 @@ struct Radio
     ComPortIo io{port};
     ChannelList list;
 
-    Radio(const Options& options, std::FILE* err) : ui(state, err, ::isatty(::fileno(err)) != 0)
+    Radio(const Options& options, std::FILE* err)
+        : ui(state, err, ::isatty(::fileno(err)) != 0, options.verbosity)
     {
         state.fillNameTables();
         state.fastExchange = options.fast;
@@ -124,8 +196,15 @@ struct Radio
         std::string settings =
             currentFileFolder(settingsFolder(), MEMVANE_APP_ID).dir + kSettingsFile;
         std::error_code ec;
-        if (std::filesystem::is_regular_file(settings, ec))
+        if (std::filesystem::is_regular_file(settings, ec)) {
             port.LoadSettings(stIniFile, settings);
+            // "Fast exchange" of the window's CI-V Address menu, kept in the same file.
+            state.fastExchange = state.fastExchange || loadProgramFlags(settings).fastExchange;
+        } else if (!options.port && options.verbosity > 0) {
+            std::fprintf(err, "%s: no %s in %s: using the port %s\n", kProgram, kSettingsFile,
+                         currentFileFolder(settingsFolder(), MEMVANE_APP_ID).dir.c_str(),
+                         port.Port().c_str());
+        }
         if (options.port)
             port.SetPort(*options.port);
         if (options.baud) {
@@ -179,28 +258,42 @@ int outcome(bool failed)
 
 int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
 {
-    bool chirp = o.format == "chirp" || (o.format.empty() && isChirpCsvName(o.output));
-    if (!o.output.empty())
-        checkWritable(o.output);
-    radio.io.ensureOpen();
+    const std::string output = o.output.empty() ? kStandardStream : o.output;
+    bool chirp = o.format == "chirp" || (o.format.empty() && isChirpCsvName(output));
+    radio.io.ensureOpen(); // the output was checked before the port was touched
 
     radio.ui.begin(o.last - o.first + 1);
     RadioContext ctx = radio.context();
     int refused = 0;
-    if (!radioOperation(radio, err, [&] { refused = readAllChannels(ctx, o.first, o.last); }))
-        return kExitRadio; // nothing is written: a backup of half the radio is no backup
+    bool ran = radioOperation(radio, err, [&] { refused = readAllChannels(ctx, o.first, o.last); });
+    for (size_t i = 0; i < radio.list.size(); ++i)
+        radio.list.setText(i, ColMemLoc, rowLabel(o.first + static_cast<int>(i)));
+    const bool stopped = interrupted();
+    const bool complete = ran && !stopped && refused == 0;
+    if (radio.list.empty()) {
+        if (stopped)
+            std::fprintf(err, "Stopped before the first memory\n");
+        return ran ? outcome(refused > 0) : kExitRadio; // nothing read, nothing replaced
+    }
 
-    std::string text = formatRows(radio.list.rows(), chirp, o.output, err);
-    if (o.output.empty())
-        std::fwrite(text.data(), 1, text.size(), out);
-    else
-        replaceFile(o.output, text);
-    if (interrupted() && radio.list.empty())
-        std::fprintf(err, "Stopped before the first memory\n");
-    else if (interrupted())
-        std::fprintf(err, "Stopped: the file holds memories %d to %d\n", o.first,
-                     o.first + static_cast<int>(radio.list.size()) - 1);
-    return outcome(refused > 0);
+    // A backup that exists is replaced only by a complete read: half a radio, or blank rows
+    // for memories the radio refused, would take the place of good rows.
+    std::string target = output;
+    if (!complete && exists(output))
+        target = partialPath(output);
+    writeOutput(target, formatRows(radio.list.rows(), chirp, target, err), out);
+    const std::string held = "memories " + memoryName(o.first) + " to " +
+                             memoryName(o.first + static_cast<int>(radio.list.size()) - 1);
+    std::string why = stopped ? "Stopped" : !ran ? "The read did not complete" : "";
+    if (!complete && why.empty())
+        why = "The radio refused " + std::to_string(refused) +
+              (refused == 1 ? " memory (a blank row)" : " memories (blank rows)");
+    if (!complete && target != output)
+        std::fprintf(err, "%s: %s is kept as it was; %s holds %s\n", why.c_str(), output.c_str(),
+                     target.c_str(), held.c_str());
+    else if (!complete && target != kStandardStream)
+        std::fprintf(err, "%s: the file holds %s\n", why.c_str(), held.c_str());
+    return ran ? outcome(refused > 0) : kExitRadio;
 }
 
 // Where the window keeps its files, and so its backups.
@@ -228,11 +321,11 @@ WriteOptions writeOptions(const Options& o)
     return options;
 }
 
-int runWrite(const Options& o, Radio& radio, std::FILE* err)
+int runWrite(const Options& o, Radio* radio, std::FILE* err, std::FILE* in)
 {
     const std::string& path = o.files[0];
     Loaded file =
-        loadRows(path, o.format == "chirp" || (o.format.empty() && isChirpCsvName(path)), err);
+        loadRows(path, o.format == "chirp" || (o.format.empty() && isChirpCsvName(path)), err, in);
     if (!o.rows.empty()) {
         std::vector<int> chosen = parseRowList(o.rows, static_cast<int>(file.rows.size()));
         for (ChannelRow& row : file.rows)
@@ -243,20 +336,25 @@ int runWrite(const Options& o, Radio& radio, std::FILE* err)
         for (ChannelRow& row : file.rows)
             row.write = true;
     }
-    radio.list.replaceAll(std::move(file.rows));
+    ChannelList list;
+    list.replaceAll(std::move(file.rows));
 
     WriteOptions options = writeOptions(o);
     // The window checks each row just before it is sent; here every row is checked before the
     // first one is, so a bad file leaves the radio untouched.
+    ProgramState names;
+    names.fillNameTables();
     int ticked = 0;
-    for (size_t i = 0; i < radio.list.size(); ++i) {
-        if (!radio.list.row(i).write)
+    std::vector<std::string> labels; // by row position, for the progress texts
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::vector<std::string>& texts = list.row(i).texts;
+        labels.push_back(texts.empty() ? "" : texts[0]);
+        if (!list.row(i).write)
             continue;
         ++ticked;
         try {
-            memoryOfRow(radio.state, radio.list, i, options);
+            memoryOfRow(names, list, i, options);
         } catch (const AppError& error) {
-            const std::vector<std::string>& texts = radio.list.row(i).texts;
             throw AppError(path + ": row " + std::to_string(i + 1) +
                            (texts.empty() ? "" : " (" + texts[0] + ")") + ": " + error.message());
         }
@@ -266,22 +364,29 @@ int runWrite(const Options& o, Radio& radio, std::FILE* err)
                      path.c_str());
         return kExitOk;
     }
+    if (o.check) {
+        std::fprintf(err, "%s: %d %s can be written\n", path.c_str(), ticked,
+                     ticked == 1 ? "row" : "rows");
+        return kExitOk;
+    }
     if (!o.backupFile.empty())
-        checkWritable(o.backupFile);
-    radio.io.ensureOpen();
+        checkWritable(o.backupFile, nullptr);
+    radio->list.replaceAll(list.rows());
+    radio->io.ensureOpen();
 
     int backups = options.backup
-                      ? static_cast<int>(memoriesToBackUp(radio.state, radio.list, options).size())
+                      ? static_cast<int>(memoriesToBackUp(names, list, options).size())
                       : 0;
-    radio.ui.begin(backups + ticked);
-    RadioContext ctx = radio.context();
+    radio->ui.begin(backups + ticked);
+    radio->ui.setRowLabels(std::move(labels));
+    RadioContext ctx = radio->context();
     WriteOutcome done;
-    if (!radioOperation(radio, err, [&] { done = writeChannels(ctx, options); }))
+    if (!radioOperation(*radio, err, [&] { done = writeChannels(ctx, options); }))
         return kExitRadio;
     return outcome(done.refusedRows > 0 || done.differing > 0);
 }
 
-int runRestore(Options o, Radio& radio, std::FILE* err)
+int runRestore(Options o, Radio& radio, std::FILE* err, std::FILE* in)
 {
     if (o.files.empty()) {
         std::string folder = programFilesFolder();
@@ -291,13 +396,13 @@ int runRestore(Options o, Radio& radio, std::FILE* err)
         o.files.push_back(*newest);
     }
     std::fprintf(err, "Restoring %s\n", o.files[0].c_str());
-    return runWrite(o, radio, err);
+    return runWrite(o, &radio, err, in);
 }
 
 int runTune(const Options& o, Radio& radio, std::FILE* err)
 {
-    int memory = memoryNumber("tune", o.files[0]);
-    radio.list.replaceAll({ChannelRow{false, {"Mem " + std::to_string(memory)}}});
+    int memory = parseMemory("tune", o.files[0]);
+    radio.list.replaceAll({ChannelRow{false, {rowLabel(memory)}}});
     radio.io.ensureOpen();
     RadioContext ctx = radio.context();
     bool accepted = true;
@@ -306,13 +411,14 @@ int runTune(const Options& o, Radio& radio, std::FILE* err)
     return outcome(!accepted || !ran);
 }
 
-int runConvert(const Options& o, std::FILE* err)
+int runConvert(const Options& o, std::FILE* out, std::FILE* err, std::FILE* in)
 {
-    const std::string& in = o.files[0];
-    const std::string& out = o.files[1];
-    Loaded file = loadRows(in, isChirpCsvName(in), err);
-    bool chirp = o.format == "chirp" || (o.format.empty() && isChirpCsvName(out));
-    replaceFile(out, formatRows(file.rows, chirp, out, err));
+    const std::string& from = o.files[0];
+    const std::string& to = o.files[1];
+    Loaded file = loadRows(from, isChirpCsvName(from), err, in);
+    bool chirp = o.format == "chirp" || (o.format.empty() && isChirpCsvName(to));
+    checkWritable(to, out);
+    writeOutput(to, formatRows(file.rows, chirp, to, err), out);
     return kExitOk;
 }
 
@@ -349,6 +455,18 @@ Options parseArguments(const std::vector<std::string>& args)
             (arg == "--no-backup" ? o.backup : o.verify) = false;
             continue;
         }
+        if (arg == "--check") {
+            o.check = true;
+            continue;
+        }
+        if (arg == "-q" || arg == "--quiet") {
+            o.verbosity = 0;
+            continue;
+        }
+        if (arg == "-v" || arg == "--verbose") {
+            o.verbosity = 2;
+            continue;
+        }
         std::string name = arg, value;
         bool inlineValue = false;
         if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -360,6 +478,12 @@ Options parseArguments(const std::vector<std::string>& args)
                                                  "--first", "--last",   "--rows",
                                                  "--port",  "--baud",   "--address",
                                                  "--backup"};
+        // The short forms of --port, --baud and --address.
+        static const std::pair<const char*, const char*> kShort[] = {
+            {"-p", "--port"}, {"-b", "--baud"}, {"-a", "--address"}};
+        for (const auto& [shortName, longName] : kShort)
+            if (name == shortName)
+                name = longName;
         bool known = false;
         for (const char* k : kWithValue)
             known = known || name == k;
@@ -377,10 +501,10 @@ Options parseArguments(const std::vector<std::string>& args)
                 throw UsageError("--format is 'channel' or 'chirp', not '" + value + "'");
             o.format = value;
         } else if (name == "--first") {
-            o.first = memoryNumber(name, value);
+            o.first = parseMemory(name, value);
             firstSeen = true;
         } else if (name == "--last") {
-            o.last = memoryNumber(name, value);
+            o.last = parseMemory(name, value);
             lastSeen = true;
         } else if (name == "--rows") {
             o.rows = value;
@@ -398,9 +522,15 @@ Options parseArguments(const std::vector<std::string>& args)
                 throw UsageError("--baud takes a line rate such as 19200, not '" + value + "'");
             o.baud = baud;
         } else {
+            // 58, 58H or 0x58, in any letter case.
             std::string address = asciiUpper(value);
+            if (address.rfind("0X", 0) == 0)
+                address = address.substr(2);
+            else if (address.size() == 3 && address.back() == 'H')
+                address.pop_back();
             if (address != "58" && address != "4E" && address != "48")
-                throw UsageError("--address is 58, 4E or 48, not '" + value + "'");
+                throw UsageError("--address is 58, 4E or 48 (also 58H, 0x58), not '" + value +
+                                 "'");
             o.address = address;
             addressSeen = true;
         }
@@ -443,14 +573,39 @@ Options parseArguments(const std::vector<std::string>& args)
         throw UsageError("--no-backup, --backup and --no-verify belong to write and restore");
     if (!o.backup && !o.backupFile.empty())
         throw UsageError("--backup names the backup that --no-backup leaves out");
+    if (o.backupFile == kStandardStream)
+        throw UsageError("--backup needs a file to keep, not standard output");
+    onlyFor(o.check, "--check", "write");
+    if (o.command == "tune")
+        parseMemory("tune", o.files[0]);
     if (o.first > o.last)
-        throw UsageError("--first " + std::to_string(o.first) + " lies after --last " +
-                         std::to_string(o.last));
+        throw UsageError("--first " + memoryName(o.first) + " lies after --last " +
+                         memoryName(o.last));
     bool radio = o.command != "convert";
     if (!radio && (o.port || o.baud || addressSeen || o.fast))
         throw UsageError("convert does not talk to the radio: --port, --baud, --address and "
                          "--fast are for read, write and tune");
     return o;
+}
+
+int parseMemory(const std::string& option, const std::string& text)
+{
+    std::string special = locationText("Mem " + text); // 1A..C2 -> 100..107
+    std::optional<int> n = number(special);
+    if (!n || *n < 1 || *n > 107)
+        throw UsageError(option + " takes a memory from 1 to 99 or 1A to C2, not '" + text + "'");
+    return *n;
+}
+
+std::string partialPath(const std::string& path)
+{
+    std::filesystem::path p(path);
+    std::string stem = (p.parent_path() / p.stem()).string();
+    std::string ext = p.extension().string();
+    std::string candidate = stem + ".partial" + ext;
+    for (int n = 2; exists(candidate); ++n)
+        candidate = stem + ".partial-" + std::to_string(n) + ext;
+    return candidate;
 }
 
 std::vector<int> parseRowList(const std::string& list, int count)
@@ -532,7 +687,7 @@ exchange, or a written memory differs from its row; 2 bad usage, a bad file or a
 )";
 }
 
-int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
+int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, std::FILE* in)
 {
     Options o;
     try {
@@ -541,25 +696,31 @@ int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
         std::fprintf(err, "%s: %s\nTry '%s --help'.\n", kProgram, error.what(), kProgram);
         return kExitBadInput;
     }
-    if (o.help) {
-        std::fputs(helpText().c_str(), out);
-        return kExitOk;
-    }
-    if (o.version) {
-        std::fprintf(out, "%s %s\n", kProgram, MEMVANE_VERSION);
+    if (o.help || o.version) {
+        try {
+            writeStandardOutput(out, o.help ? helpText()
+                                            : std::string(kProgram) + " " + MEMVANE_VERSION + "\n");
+        } catch (const AppError& error) {
+            std::fprintf(err, "%s: %s\n", kProgram, error.what());
+            return kExitBadInput;
+        }
         return kExitOk;
     }
     installInterruptHandler();
     try {
         if (o.command == "convert")
-            return runConvert(o, err);
+            return runConvert(o, out, err, in);
+        if (o.command == "write" && o.check)
+            return runWrite(o, nullptr, err, in);
+        if (o.command == "read")
+            checkWritable(o.output.empty() ? kStandardStream : o.output, out);
         Radio radio(o, err);
         if (o.command == "read")
             return runRead(o, radio, out, err);
         if (o.command == "write")
-            return runWrite(o, radio, err);
+            return runWrite(o, &radio, err, in);
         if (o.command == "restore")
-            return runRestore(o, radio, err);
+            return runRestore(o, radio, err, in);
         return runTune(o, radio, err);
     } catch (const UsageError& error) {
         std::fprintf(err, "%s: %s\nTry '%s --help'.\n", kProgram, error.what(), kProgram);

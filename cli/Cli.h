@@ -3,15 +3,19 @@
 // libraries and with the same "ComPort.ini", without a window.
 //
 //   read [-o FILE] [--format channel|chirp] [--first N] [--last M]
-//   write FILE [--rows LIST] [--no-backup] [--backup FILE] [--no-verify]
+//   write FILE [--rows LIST] [--check] [--no-backup] [--backup FILE] [--no-verify]
 //   restore [FILE] [--no-backup] [--backup FILE] [--no-verify]
 //   tune MEM
 //   convert IN OUT
+//
+// "-" names standard input or output wherever a file is named. Memories are 1..99 and the
+// special ones 1A..C2 (also given as 100..107).
 //
 // Everything runs on the main thread. The port is opened without line events, so no event
 // thread runs and nothing waits for a main-thread queue that no event loop drains: every
 // exchange reads the port directly, as the window's exchanges do.
 
+#include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -45,9 +49,15 @@ struct Options
     std::optional<std::string> port;
     std::optional<int> baud;
     std::optional<std::string> address; // "58", "4E" or "48"
-    bool fast = false; // --fast: read each reply as soon as it is complete
+    bool fast = false;  // --fast: read each reply as soon as it is complete
+    bool check = false; // write --check: check the file, send nothing
+    int verbosity = 1;  // 0 -q: failures only; 1 progress; 2 -v: every error line
     bool help = false, version = false;
 };
+
+// A memory of the radio as the tool takes it: 1..99, 1A..C2 in any case, or 100..107. Throws
+// UsageError naming `option`.
+int parseMemory(const std::string& option, const std::string& text);
 
 // Throws UsageError with the text to print.
 Options parseArguments(const std::vector<std::string>& args);
@@ -58,7 +68,13 @@ std::vector<int> parseRowList(const std::string& list, int count);
 std::string helpText();
 
 // The whole program: arguments (without the program name) in, exit code out. Messages go to
-// `err`, a read without -o to `out`.
-int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// `err`, a read without -o (or with -o -) to `out`; `in` is what "-" reads. A null `out` or
+// `in` is a closed descriptor: a command that needs it is refused before the radio is asked.
+int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+        std::FILE* in = stdin);
+
+// The file a read that did not complete writes instead of replacing `path`: "bk.txt" gives
+// "bk.partial.txt", or "bk.partial-2.txt" and so on when that exists too.
+std::string partialPath(const std::string& path);
 
 } // namespace memvane::cli

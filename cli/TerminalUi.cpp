@@ -37,9 +37,34 @@ bool interrupted()
     return g_interrupted != 0;
 }
 
-TerminalUi::TerminalUi(ProgramState& state, std::FILE* out, bool bar)
-    : m_state(state), m_out(out), m_bar(bar)
+TerminalUi::TerminalUi(ProgramState& state, std::FILE* out, bool bar, int verbosity)
+    : m_state(state), m_out(out), m_bar(bar && verbosity > 0), m_verbosity(verbosity)
 {
+}
+
+std::string TerminalUi::progressText(const std::string& text) const
+{
+    static const std::string kWriting = "Writing Memory Location ";
+    static const std::string kReading = "Reading Memory Location ";
+    auto number = [&](const std::string& prefix) {
+        std::string digits = text.substr(prefix.size());
+        if (digits.empty() || digits.size() > 6 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return 0;
+        return std::stoi(digits);
+    };
+    if (text.rfind(kWriting, 0) == 0) {
+        int row = number(kWriting);
+        if (row >= 1 && static_cast<size_t>(row) <= m_rowLabels.size())
+            return "Writing " + m_rowLabels[static_cast<size_t>(row - 1)] + ", row " +
+                   std::to_string(row);
+    } else if (text.rfind(kReading, 0) == 0) {
+        int memory = number(kReading);
+        static const char* const kSpecial[] = {"1A", "1B", "2A", "2B", "3A", "3B", "C1", "C2"};
+        if (memory >= 100 && memory <= 107)
+            return kReading + kSpecial[memory - 100];
+    }
+    return text;
 }
 
 void TerminalUi::begin(int total)
@@ -74,11 +99,17 @@ void TerminalUi::setStatus(const std::string& text)
     // An exchange the radio refused empties the status; the error lines say more.
     if (text.empty())
         return;
-    m_status = text;
+    // After Ctrl-C the next memory's text comes just before the operation stops: that memory
+    // is not read or written, so it is not named.
+    bool progress = text.rfind("Reading Memory Location ", 0) == 0 ||
+                    text.rfind("Writing Memory Location ", 0) == 0;
+    if (progress && m_state.stopread)
+        return;
+    m_status = progressText(text);
     if (m_bar)
         drawBar();
-    else
-        std::fprintf(m_out, "%s\n", text.c_str());
+    else if (m_verbosity > 0)
+        std::fprintf(m_out, "%s\n", m_status.c_str());
 }
 
 void TerminalUi::processEvents()
@@ -91,8 +122,30 @@ void TerminalUi::processEvents()
 
 void TerminalUi::appendErrorLine(const std::string& line)
 {
-    if (line.empty())
+    // Each failure is three lines: the command sent, what came back, an empty line. The first
+    // waits for the second, which tells a refusal from a radio that does not answer.
+    static const std::string kSent = "Command sent to radio was FEFE";
+    if (size_t at = line.find(kSent); at != std::string::npos) {
+        // FEFE aa E0, then the command: 0A memory to VFO, 08 with data a memory selection.
+        std::string command = line.substr(at + kSent.size() + 4);
+        m_pendingSent = line;
+        m_emptyMemoryCommand = command.rfind("0AFD", 0) == 0 ||
+                               (command.rfind("08", 0) == 0 && command != "08FD");
         return;
+    }
+    if (!m_pendingSent.empty()) {
+        m_emptyMemoryGroup =
+            m_emptyMemoryCommand && line.find("Incorrect return") != std::string::npos;
+        if (m_verbosity >= 2 || !m_emptyMemoryGroup)
+            printLine(m_pendingSent);
+        m_pendingSent.clear();
+    }
+    if (!line.empty() && (m_verbosity >= 2 || !m_emptyMemoryGroup))
+        printLine(line);
+}
+
+void TerminalUi::printLine(const std::string& line)
+{
     clearBar();
     std::fprintf(m_out, "%s\n", line.c_str());
     drawBar();

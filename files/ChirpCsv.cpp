@@ -88,14 +88,23 @@ const std::string& textAt(const ChannelRow& row, int column)
     return i < row.texts.size() ? row.texts[i] : empty;
 }
 
-// The comment note that carries a filter CHIRP has no mode for.
+// Comment notes carry what CHIRP has no column for: a filter it has no mode for ("filter
+// Wide") and the offset text of a split row ("offset 00.6000"), whose Offset is the transmit
+// frequency.
 constexpr std::string_view kFilterNote = "filter ";
+constexpr std::string_view kOffsetNote = "offset ";
 constexpr std::string_view kNoteSeparator = "; ";
 
-std::string withFilterNote(const std::string& comment, const std::string& filter)
+std::string withNote(const std::string& comment, std::string_view kind, const std::string& value)
 {
-    std::string note = std::string(kFilterNote) + filter;
+    std::string note = std::string(kind) + value;
     return comment.empty() ? note : comment + std::string(kNoteSeparator) + note;
+}
+
+bool isZeroOffset(const std::string& offsetText)
+{
+    double mhz = 0;
+    return !TryStrToFloat(offsetText, mhz) || mhz == 0;
 }
 
 // Exports one row into `out`; a text for the report when the row cannot be exported.
@@ -135,23 +144,38 @@ std::optional<std::string> exportRow(const ChannelRow& row, std::string& out)
     if (!base)
         return refuse("mode '" + modeText + "' has no CHIRP mode");
     std::string comment = textAt(row, ColComment);
+    if (!textAt(row, ColItem).empty() && comment == textAt(row, ColItem))
+        comment.clear(); // the import's copy of the name
     if (!exact && !filterText.empty())
-        comment = withFilterNote(comment, filterText);
+        comment = withNote(comment, kFilterNote, filterText);
 
+    // What the row means: a "Duplex" row and a "Split On" row transmit on the transmit
+    // frequency (a read names 70 cm rows "Duplex +" whichever way they shift, so the direction
+    // comes from the two frequencies), anything else on the receive frequency.
+    const std::string& split = textAt(row, ColSplit);
+    const std::string& offsetText = textAt(row, ColOffset);
     std::string duplex;
     Hz offset = 0;
-    if (*tx != *rx) {
-        if (textAt(row, ColSplit).rfind("Duplex", 0) == 0) {
-            duplex = *tx < *rx ? "-" : "+";
-            offset = *tx < *rx ? *rx - *tx : *tx - *rx;
-        } else {
-            duplex = "split";
-            offset = *tx;
-        }
+    double offsetMhz = 0;
+    if (TryStrToFloat(offsetText, offsetMhz) && offsetMhz > 0 && offsetMhz < 100)
+        offset = *toHz(offsetMhz);
+    const bool duplexRow = split == "Duplex --" || split == "Duplex +";
+    if (duplexRow && (*tx < *rx || (*tx == *rx && split == "Duplex --"))) {
+        duplex = "-";
+        offset = *rx - *tx;
+    } else if (duplexRow) {
+        duplex = "+";
+        offset = *tx - *rx;
+    } else if (split == "Split On") {
+        duplex = "split";
+        offset = *tx;
+        if (!isZeroOffset(offsetText))
+            comment = withNote(comment, kOffsetNote, offsetText);
     }
 
+    const std::string& name = textAt(row, ColItem);
     std::vector<std::string> fields = {std::to_string(memory),
-                                       specialLocationName(memory),
+                                       asUtf8(name),
                                        chirpMhz(*rx),
                                        duplex,
                                        chirpMhz(offset),
@@ -238,43 +262,81 @@ private:
     const CsvRecord& m_record;
 };
 
+// A record the importer cannot read: it is left out, with `why` in the report.
+struct RowLeftOut
+{
+    std::string why;
+};
+
 int decimalNumber(const RecordView& r, Column c)
 {
     std::string text = r[c];
-    bool digits = !text.empty() && text.size() < 9 &&
-                  text.find_first_not_of("0123456789") == std::string::npos;
+    if (text.empty())
+        throw RowLeftOut{std::string("no ") + kColumnNames[c]};
+    bool digits = text.size() < 9 && text.find_first_not_of("0123456789") == std::string::npos;
     if (!digits)
-        throw EConvertError(r.where() + "'" + text + "' is not a valid integer value");
+        throw RowLeftOut{std::string(kColumnNames[c]) + " '" + text + "' is not a number"};
     return StrToInt(text);
 }
 
-// MHz of a column; an empty field is 0. Negative and huge values come back as nullopt.
+// MHz of a column, as CHIRP takes it: a number of megahertz, or one followed by MHz, kHz or Hz
+// ("145.500000 MHz", "145500 kHz"); an empty field is 0. Negative and huge values come back as
+// nullopt.
 std::optional<Hz> frequency(const RecordView& r, Column c)
 {
     std::string text = r[c];
     if (text.empty())
         return 0;
-    double mhz = 0;
-    if (!TryStrToFloat(text, mhz))
-        throw EConvertError(r.where() + "'" + text + "' is not a valid floating point value");
-    return toHz(mhz);
+    double scale = 1;
+    std::string number = text;
+    const std::pair<const char*, double> units[] = {{"mhz", 1}, {"khz", 1e-3}, {"hz", 1e-6}};
+    for (const auto& [unit, factor] : units) {
+        size_t n = std::string_view(unit).size();
+        if (number.size() > n && SameText(number.substr(number.size() - n), unit)) {
+            number = Trim(number.substr(0, number.size() - n));
+            scale = factor;
+            break;
+        }
+    }
+    double value = 0;
+    if (!TryStrToFloat(number, value))
+        throw RowLeftOut{std::string(kColumnNames[c]) + " '" + text + "' is not a frequency"};
+    return toHz(value * scale);
 }
 
-// The comment without the filter note an export added, and the filter the note names.
-std::string takeFilterNote(std::string comment, int& filter)
+// Takes the trailing note "<kind><value>" off `comment` when its value passes `accept`.
+template <class Accept>
+std::optional<std::string> takeNote(std::string& comment, std::string_view kind, Accept accept)
 {
-    for (int f : {1, 2, 3}) {
-        std::string note = std::string(kFilterNote) + names().filterName(f);
-        std::string tail = std::string(kNoteSeparator) + note;
-        if (comment == note) {
-            filter = f;
-            return {};
-        }
-        if (comment.size() > tail.size() &&
-            comment.compare(comment.size() - tail.size(), tail.size(), tail) == 0) {
-            filter = f;
-            return comment.substr(0, comment.size() - tail.size());
-        }
+    size_t start = comment.rfind(kNoteSeparator);
+    start = start == std::string::npos ? 0 : start + kNoteSeparator.size();
+    std::string note = comment.substr(start);
+    if (note.compare(0, kind.size(), kind) != 0 || !accept(note.substr(kind.size())))
+        return std::nullopt;
+    std::string value = note.substr(kind.size());
+    comment.erase(start == 0 ? 0 : start - kNoteSeparator.size());
+    return value;
+}
+
+// The comment without the notes an export added; the filter and offset texts they carry.
+std::string takeNotes(std::string comment, int& filter, std::string& offsetText)
+{
+    auto offsetLike = [](const std::string& v) {
+        return v.size() == 7 && v[2] == '.' &&
+               (v.substr(0, 2) + v.substr(3)).find_first_not_of("0123456789") ==
+                   std::string::npos;
+    };
+    auto filterName = [](const std::string& v) {
+        for (int f : {1, 2, 3})
+            if (v == names().filterName(f))
+                return f;
+        return 0;
+    };
+    for (int round = 0; round < 2; ++round) {
+        if (auto f = takeNote(comment, kFilterNote, filterName))
+            filter = filterName(*f);
+        else if (auto o = takeNote(comment, kOffsetNote, offsetLike))
+            offsetText = *o;
     }
     return comment;
 }
@@ -343,16 +405,22 @@ std::optional<ChannelRow> importRecord(const RecordView& r, std::vector<std::str
         return std::nullopt;
     };
 
+    // The file's own duplex, so that the memory transmits where the file says.
     std::string duplex = asciiLower(r[Duplex]);
     std::optional<Hz> tx = rx;
-    if (duplex == "+" && rx && offset)
+    std::string splitText = "Duplex Off";
+    if (duplex == "+" && rx && offset) {
         tx = *rx + *offset;
-    else if (duplex == "-" && rx && offset)
+        splitText = "Duplex +";
+    } else if (duplex == "-" && rx && offset) {
         tx = *rx - *offset;
-    else if (duplex == "split")
+        splitText = "Duplex --";
+    } else if (duplex == "split") {
         tx = offset;
-    else if (duplex != "" && duplex != "+" && duplex != "-" && duplex != "off")
+        splitText = "Split On";
+    } else if (duplex != "" && duplex != "+" && duplex != "-" && duplex != "off") {
         return leaveOut("Duplex '" + r[Duplex] + "' is not one CHIRP writes");
+    }
     if (!rx || !radioCanStore(*rx))
         return leaveOut("receive frequency " + r[Frequency] +
                         " MHz is outside what the radio can store");
@@ -378,24 +446,28 @@ std::optional<ChannelRow> importRecord(const RecordView& r, std::vector<std::str
 
     int filter = mapping->filter;
     int noteFilter = 0;
-    std::string comment = takeFilterNote(r.raw(Comment), noteFilter);
-    if (noteFilter && mapping->filter == kNormal)
-        filter = noteFilter;
-    else if (noteFilter)
+    std::string noteOffset;
+    std::string comment = takeNotes(r.raw(Comment), noteFilter, noteOffset);
+    // Notes count only where an export writes them; otherwise the comment is the user's own.
+    if ((noteFilter && mapping->filter != kNormal) ||
+        (!noteOffset.empty() && splitText != "Split On")) {
         comment = r.raw(Comment);
-    std::string name = r.raw(Name);
-    if (Trim(name) == special)
-        name.clear();
-    if (comment.empty()) {
-        comment = name;
-    } else if (!Trim(name).empty()) {
-        report.push_back(label + ": the name '" + name +
-                         "' is not kept beside the comment; the comment is");
+        noteFilter = 0;
+        noteOffset.clear();
     }
+    if (noteFilter)
+        filter = noteFilter;
+    // The name is kept in the row's "item" text, which the list does not show; a row without
+    // a comment shows it as its comment too. The radio stores neither.
+    std::string name = r.raw(Name);
+    if (Trim(comment).empty() && !Trim(name).empty())
+        comment = name;
     bool changed = false;
     comment = listText(comment, changed);
+    name = listText(name, changed);
     if (changed)
-        report.push_back(label + ": commas and line breaks in the comment became ';' and blanks");
+        report.push_back(label +
+                         ": commas and line breaks in the name or comment became ';' and blanks");
 
     if (!r[Power].empty())
         report.push_back(label + ": power " + r[Power] + " is not stored by the radio");
@@ -413,14 +485,18 @@ std::optional<ChannelRow> importRecord(const RecordView& r, std::vector<std::str
 
     std::string rxText = FormatFreq(toMhz(*rx));
     std::string txText = FormatFreq(toMhz(*tx));
-    bool duplexOffset = duplex.empty() || duplex == "+" || duplex == "-";
+    bool duplexOffset = duplex != "split";
     std::string offsetText = duplexOffset && offset && *offset < 100'000'000
                                  ? FormatFixed(toMhz(*offset), 2, 4)
                                  : FormatFixed(0, 2, 4);
-    return ChannelRow{false,
-                      {label, txText, rxText, names().modeName(mapping->mode),
-                       names().filterName(filter), splitDuplexText(rxText, txText, toMhz(*tx)),
-                       comment, offsetText}};
+    if (!noteOffset.empty())
+        offsetText = noteOffset;
+    ChannelRow row{false,
+                   {label, txText, rxText, names().modeName(mapping->mode),
+                    names().filterName(filter), splitText, comment, offsetText}};
+    if (!Trim(name).empty())
+        row.texts.push_back(name);
+    return row;
 }
 
 } // namespace
@@ -467,15 +543,39 @@ ChirpImport parseChirpCsv(std::string_view text)
         throw EConvertError("This is not a CHIRP CSV file: its first line must name the "
                             "columns, Location and Frequency among them");
 
+    std::map<std::string, std::pair<size_t, int>> byLabel; // label -> row index, line
     for (size_t n = 1; n < records.size(); ++n) {
         const CsvRecord& record = records[n];
+        RecordView view(index, record);
+        if (record.unterminated)
+            result.report.push_back(view.where() +
+                                    "a quote opened here is never closed: the rest of the file "
+                                    "is one field");
         bool empty = true;
         for (const std::string& f : record.fields)
             empty = empty && Trim(f).empty();
         if (empty)
             continue;
-        if (std::optional<ChannelRow> row = importRecord(RecordView(index, record), result.report))
-            result.rows.push_back(std::move(*row));
+        std::optional<ChannelRow> row;
+        try {
+            row = importRecord(view, result.report);
+        } catch (const RowLeftOut& skipped) {
+            result.report.push_back(view.where() + skipped.why + ": row left out");
+        }
+        if (!row)
+            continue;
+        const std::string label = row->texts.front();
+        auto seen = byLabel.find(label);
+        if (seen != byLabel.end()) {
+            result.report.push_back(view.where() + label + " was already given on line " +
+                                    std::to_string(seen->second.second) +
+                                    ": the later row replaces it");
+            result.rows[seen->second.first] = std::move(*row);
+            seen->second.second = record.line;
+            continue;
+        }
+        byLabel[label] = {result.rows.size(), record.line};
+        result.rows.push_back(std::move(*row));
     }
     return result;
 }
@@ -523,6 +623,15 @@ void importChirpCsv(ChannelList& list, UiEffects& ui)
         return;
     ui.hideEditPanel();
     ChirpImport in = parseChirpCsv(readTextFile(*chosen));
+    if (in.rows.empty()) {
+        // Like a file that cannot be read: the list stays as it was.
+        ui.setStatus("0 Rows Imported ");
+        ui.showReport("Nothing in " + *chosen +
+                          " is a memory the radio can hold; the list is as it was." +
+                          (in.report.empty() ? " The file holds no rows." : ""),
+                      in.report);
+        return;
+    }
     list.replaceAll(in.rows);
     ui.setStatus(std::to_string(in.rows.size()) + " Rows Imported ");
     if (!in.report.empty())

@@ -30,8 +30,10 @@ std::vector<CsvRecord> splitCsvRecords(std::string_view text)
         record.line = line;
         std::string field;
         bool quoted = false;
+        bool fieldStart = true;
         for (;;) {
             if (i >= text.size()) {
+                record.unterminated = quoted;
                 record.fields.push_back(std::move(field));
                 break;
             }
@@ -50,12 +52,14 @@ std::vector<CsvRecord> splitCsvRecords(std::string_view text)
                         ++line;
                     field += c;
                 }
-            } else if (c == '"') {
+            } else if (c == '"' && fieldStart) {
                 quoted = true;
+                fieldStart = false;
                 ++i;
             } else if (c == ',') {
                 record.fields.push_back(std::move(field));
                 field.clear();
+                fieldStart = true;
                 ++i;
             } else if (c == '\r' || c == '\n') {
                 record.fields.push_back(std::move(field));
@@ -63,6 +67,7 @@ std::vector<CsvRecord> splitCsvRecords(std::string_view text)
                 break;
             } else {
                 field += c;
+                fieldStart = false;
                 ++i;
             }
         }

@@ -1,7 +1,8 @@
 #pragma once
 // Comma-separated values as other programs write them (CHIRP CSV): a field may be quoted, and
 // a quoted field may hold commas, line breaks and doubled quotes. Unlike the channel file,
-// which never quotes.
+// which never quotes. Only a quote that opens a field quotes it; one inside an unquoted field
+// (5" mast) is an ordinary character, as CHIRP reads it.
 
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@ struct CsvRecord
 {
     int line = 0; // where it starts, counted from 1
     std::vector<std::string> fields;
+    bool unterminated = false; // a quoted field ran to the end of the text
 };
 
 // The records of `text`. A UTF-8 byte-order mark is dropped; a line starting with '#' is a

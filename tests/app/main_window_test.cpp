@@ -249,8 +249,8 @@ TEST_F(MainWindowTest, WriteReReadAndGoToChanUseTheTickedOrSelectedRows)
     addRow({"Mem 1A", "0007.050000", "0007.050000", "LSB", "Wide", "Duplex Off", "", "00.0000"});
     button("AllWrite")->click();
     button("Writetoradio")->click();
-    EXPECT_EQ(radio.frames.size(), 48u);
-    EXPECT_EQ(radio.frames[1 + 24],
+    EXPECT_EQ(radio.frames.size(), 49u); // the repeater row sets its offset: 25 frames
+    EXPECT_EQ(radio.frames[1 + 25],
               InstantRadio::bytes({0xFE, 0xFE, 0x58, 0xE0, 0x08, 0x01, 0x00, 0xFD}));
     EXPECT_EQ(form->Label1->text(), "2 Memory Locations Writen ");
     EXPECT_TRUE(form->channels().row(0).write && form->channels().row(1).write);
@@ -462,14 +462,14 @@ TEST_F(MainWindowTest, ChirpCsvMenuImportsWithItsReportAndExports)
     ASSERT_EQ(form->channels().size(), 1u);
     EXPECT_EQ(form->channels().row(0).texts,
               (std::vector<std::string>{"Mem 3", "0145.175000", "0145.775000", "FM", "Normal",
-                                        "Duplex --", "North", "00.6000"}));
+                                        "Duplex --", "North", "00.6000", "North"}));
     EXPECT_EQ(form->ListView1->model()->rowCount(), 1);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_NE(dialogs.messages[0].find("Mem 3: CTCSS 88.5 Hz"), std::string::npos);
 
     dialogs.saveAnswers = {cwd.file("out.csv")};
     action("ExportChirpCsv1")->trigger();
-    EXPECT_NE(readFile(cwd.path() / "out.csv").find("\r\n3,,145.775000,-,0.600000,"),
+    EXPECT_NE(readFile(cwd.path() / "out.csv").find("\r\n3,North,145.775000,-,0.600000,"),
               std::string::npos);
     EXPECT_EQ(form->Label1->text(), "1 Rows Exported ");
 }

@@ -38,15 +38,19 @@ TEST_F(TunerTest, MemoryModeThenTheLocation)
     EXPECT_EQ(goTo("Mem 1")[1], "FEFE58E0080001FD");
     EXPECT_EQ(goTo("Mem 5")[1], "FEFE58E0080005FD");
     EXPECT_EQ(goTo("Mem 99")[1], "FEFE58E0080099FD");
-    EXPECT_EQ(goTo("Mem 100")[1], "FEFE58E0080010FD"); // only characters 5 and 6 count
+    // The special memories, by name or number, as a write names them.
+    EXPECT_EQ(goTo("Mem 100")[1], "FEFE58E0080100FD");
+    EXPECT_EQ(goTo("Mem 1A")[1], "FEFE58E0080100FD");
+    EXPECT_EQ(goTo("Mem c2")[1], "FEFE58E0080107FD");
     EXPECT_EQ(ui.label, "99 Memory Locations Read ");
     EXPECT_TRUE(ui.errorLines.empty());
 }
 
 TEST_F(TunerTest, NothingIsSentWithoutAUsableLocation)
 {
-    EXPECT_TRUE(goTo("Mem 1A").empty());
-    EXPECT_TRUE(goTo("Mem C2").empty());
+    EXPECT_TRUE(goTo("Mem 1C").empty());
+    EXPECT_TRUE(goTo("Mem 0").empty());
+    EXPECT_TRUE(goTo("Mem 108").empty());
     EXPECT_TRUE(goTo("Mem").empty());
     EXPECT_TRUE(goTo("Mem -5").empty());
     list.append({false, {"Mem 3"}});

@@ -149,8 +149,8 @@ TEST_F(CliPty, WriteThenReadGivesTheSameMemories)
     Result c = cli({"convert", dir.file("back.csv"), dir.file("back.txt")});
     ASSERT_EQ(c.status, 0) << c.err;
     EXPECT_EQ(slurp(dir.file("back.txt")),
-              "false,Mem 7,0014.025000,0003.500000,CW,Narrow,Split On,,00.0000\r\n"
-              "false,Mem 8,0431.500000,0439.100000,FM,Normal,Duplex +,,07.6000\r\n");
+              "false,Mem 7,0014.025000,0003.500000,CW,Narrow,Split On,,00.6000\r\n"
+              "false,Mem 8,0431.500000,0439.100000,FM,Normal,Duplex --,,07.6000\r\n");
 }
 
 TEST_F(CliPty, ExitCodesForASilentRadioAMissingPortAndABadFile)

@@ -42,6 +42,24 @@ TEST(CliArguments, OptionsGoBeforeOrAfterTheCommand)
     EXPECT_EQ(o.rows, "2,4-5");
 }
 
+TEST(CliArguments, ShortOptionsAddressFormsSpecialMemoriesAndLevels)
+{
+    Options o = parseArguments({"-p", "ttyUSB1", "-b", "9600", "-a", "0x4e", "-q", "read",
+                                "--first", "1a", "--last", "C2", "-o", "-"});
+    EXPECT_EQ(o.port, "ttyUSB1");
+    EXPECT_EQ(o.baud, 9600);
+    EXPECT_EQ(o.address, "4E");
+    EXPECT_EQ(o.verbosity, 0);
+    EXPECT_EQ(o.first, 100);
+    EXPECT_EQ(o.last, 107);
+    EXPECT_EQ(o.output, "-");
+    EXPECT_EQ(parseArguments({"--address", "58H", "-v", "tune", "3b"}).address, "58");
+    EXPECT_EQ(parseArguments({"-v", "tune", "3b"}).verbosity, 2);
+    EXPECT_TRUE(parseArguments({"write", "--check", "f.txt"}).check);
+    EXPECT_EQ(parseMemory("tune", "107"), 107);
+    EXPECT_EQ(parseMemory("tune", "99"), 99);
+}
+
 TEST(CliArguments, BadUsageIsRefusedWithItsReason)
 {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
@@ -51,10 +69,14 @@ TEST(CliArguments, BadUsageIsRefusedWithItsReason)
         {{"read", "extra"}, "usage: memvane-cli read [-o FILE]"},
         {{"convert", "a.txt"}, "usage: memvane-cli convert IN OUT"},
         {{"read", "--first"}, "--first needs a value"},
-        {{"read", "--first", "0"}, "--first takes a memory number from 1 to 99, not '0'"},
-        {{"read", "--last", "100"}, "--last takes a memory number from 1 to 99, not '100'"},
+        {{"read", "--first", "0"}, "--first takes a memory from 1 to 99 or 1A to C2, not '0'"},
+        {{"read", "--last", "108"}, "--last takes a memory from 1 to 99 or 1A to C2, not '108'"},
+        {{"tune", "1C"}, "tune takes a memory from 1 to 99 or 1A to C2, not '1C'"},
+        {{"read", "--first", "C2", "--last", "1A"}, "--first C2 lies after --last 1A"},
+        {{"read", "--check"}, "--check belongs to the write command"},
         {{"read", "--first", "9", "--last", "3"}, "--first 9 lies after --last 3"},
-        {{"read", "--address", "5A"}, "--address is 58, 4E or 48, not '5A'"},
+        {{"read", "--address", "5A"}, "--address is 58, 4E or 48 (also 58H, 0x58), not '5A'"},
+        {{"read", "-a", "0x5"}, "--address is 58, 4E or 48 (also 58H, 0x58), not '0x5'"},
         {{"read", "--baud", "fast"}, "--baud takes a line rate such as 19200, not 'fast'"},
         {{"read", "--format", "csv"}, "--format is 'channel' or 'chirp', not 'csv'"},
         {{"tune", "5", "-o", "x"}, "-o belongs to the read command"},

@@ -24,6 +24,19 @@ ChannelRow row(const std::string& loc, const std::string& tx, const std::string&
     return {false, {loc, tx, rx, mode, filter, split, comment, offset}};
 }
 
+// Rows as readable lines, so that a difference shows in the test's output.
+std::vector<std::string> joined(const std::vector<ChannelRow>& rows)
+{
+    std::vector<std::string> out;
+    for (const ChannelRow& r : rows) {
+        std::string line = r.write ? "true" : "false";
+        for (const std::string& t : r.texts)
+            line += "|" + t;
+        out.push_back(line);
+    }
+    return out;
+}
+
 // The exported line of one row, without its line end.
 std::string exported(const ChannelRow& r)
 {
@@ -47,22 +60,36 @@ TEST(ChirpCsvExport, TransmitSideModeAndLocation)
 {
     const ExportCase cases[] = {
         {"simplex", row("Mem 1", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off"),
-         "1,,145.500000,,0.000000" + kNoTone + "FM,5.00,,,,,,,"},
+         "1,,145.500000,,0.600000" + kNoTone + "FM,5.00,,,,,,,"}, // the offset text kept
         {"repeater below", row("Mem 2", "0145.175000", "0145.775000", "FM", "Normal", "Duplex --"),
          "2,,145.775000,-,0.600000" + kNoTone + "FM,5.00,,,,,,,"},
+        // A read names 70 cm rows "Duplex +" whichever way they shift.
         {"\"Duplex +\" text, transmit below",
          row("Mem 3", "0431.500000", "0439.100000", "FM", "Narrow", "Duplex +", "Relay, east"),
          "3,,439.100000,-,7.600000" + kNoTone + "NFM,5.00,,,\"Relay, east\",,,,"},
+        {"\"Duplex --\" text, transmit above",
+         row("Mem 4", "0145.800000", "0145.200000", "FM", "Normal", "Duplex --", "", "00.0000"),
+         "4,,145.200000,+,0.600000" + kNoTone + "FM,5.00,,,,,,,"},
+        {"cross-band repeater",
+         row("Mem 5", "0435.200000", "0145.200000", "FM", "Normal", "Duplex +", "", "00.0000"),
+         "5,,145.200000,+,290.000000" + kNoTone + "FM,5.00,,,,,,,"},
+        {"\"Duplex Off\" transmits on its receive frequency",
+         row("Mem 6", "0145.800000", "0145.200000", "FM", "Normal", "Duplex Off"),
+         "6,,145.200000,,0.600000" + kNoTone + "FM,5.00,,,,,,,"},
+        {"name in the item text",
+         {false, {"Mem 10", "0145.5", "0145.5", "FM", "Normal", "Duplex Off", "c", "", "DB0XY"}},
+         "10,DB0XY,145.500000,,0.000000" + kNoTone + "FM,5.00,,,c,,,,"},
         {"split", row("Mem 7", "0014.025000", "0003.500000", "CW", "Narrow", "Split On"),
-         "7,,3.500000,split,14.025000" + kNoTone + "NCW,5.00,,,,,,,"},
+         "7,,3.500000,split,14.025000" + kNoTone + "NCW,5.00,,,offset 00.6000,,,,"},
         {"split text, equal frequencies",
          row("Mem 8", "0028.500000", "0028.500000", "AM", "Wide", "Split On", "net"),
-         "8,,28.500000,,0.000000" + kNoTone + "AM,5.00,,,net; filter Wide,,,,"},
+         "8,,28.500000,split,28.500000" + kNoTone +
+             "AM,5.00,,,net; filter Wide; offset 00.6000,,,,"},
         {"wide FM", row("Mem 33", "0145.612500", "0145.612500", "Wide FM", "Normal", "Duplex Off"),
-         "33,,145.612500,,0.000000" + kNoTone + "WFM,5.00,,,,,,,"},
+         "33,,145.612500,,0.600000" + kNoTone + "WFM,5.00,,,,,,,"},
         {"special location, any case, Windows-1252 comment",
          row("Mem c2", "0007.050000", "0007.050000", "LSB", "Narrow", "Duplex Off", "\xE9t\xE9"),
-         "107,C2,7.050000,,0.000000" + kNoTone + "LSB,5.00,,,\xC3\xA9t\xC3\xA9; filter Narrow,,,,"},
+         "107,,7.050000,,0.600000" + kNoTone + "LSB,5.00,,,\xC3\xA9t\xC3\xA9; filter Narrow,,,,"},
         {"blank row", row("Mem 4", " ", " ", " ", " ", " ", " ", " "), "(left out: )"},
         {"no location", row("Mem x", "0145.5", "0145.5", "FM", "Normal", "Duplex Off"),
          "(left out: Mem x: the location is not a memory number: row left out)"},
@@ -93,22 +120,30 @@ TEST(ChirpCsvImport, ColumnsByNameRowsAsTheReadMakesThem)
                              "AM,900.0,12,0,,,\n"
                              "FM,145.5,13,0.6,off,,\n";
     ChirpImport in = parseChirpCsv(file);
+    // The split/duplex text is the file's Duplex; Name goes into the "item" text.
+    auto named = [](ChannelRow r, const std::string& name) {
+        r.texts.push_back(name);
+        return r;
+    };
     std::vector<ChannelRow> want = {
-        row("Mem 1", "0146.520000", "0146.520000", "FM", "Normal", "Duplex Off", "CALL", "00.0000"),
+        named(row("Mem 1", "0146.520000", "0146.520000", "FM", "Normal", "Duplex Off", "CALL",
+                  "00.0000"),
+              "CALL"), // a name without a comment shows as the comment too
         row("Mem 2", "0145.175000", "0145.775000", "FM", "Narrow", "Duplex --", "north"),
-        row("Mem 3", "0431.500000", "0439.100000", "FM", "Normal", "Duplex +",
-            "Relay K\xC3\xB6ln; east", "07.6000"),
+        named(row("Mem 3", "0431.500000", "0439.100000", "FM", "Normal", "Duplex --",
+                  "Relay K\xC3\xB6ln; east", "07.6000"),
+              "RPT"),
         row("Mem 7", "0014.025000", "0003.500000", "USB", "Normal", "Split On", "", "00.0000"),
         row("Mem 33", "0145.612500", "0145.612500", "Wide FM", "Wide", "Duplex Off", "news",
             "00.0000"),
-        row("Mem 1A", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", ""),
-        row("Mem 13", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", "", "00.0000"),
+        named(row("Mem 1A", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", "1A"),
+              "1A"),
+        row("Mem 13", "0145.500000", "0145.500000", "FM", "Normal", "Duplex Off", "", "00.6000"),
     };
-    EXPECT_EQ(in.rows, want);
+    EXPECT_EQ(joined(in.rows), joined(want));
     EXPECT_EQ(in.report,
               (std::vector<std::string>{
-                  "Mem 3: the name 'RPT' is not kept beside the comment; the comment is",
-                  "Mem 3: commas and line breaks in the comment became ';' and blanks",
+                  "Mem 3: commas and line breaks in the name or comment became ';' and blanks",
                   "Location 200: not a memory of the radio (1 to 99, 100 to 107 for 1A to C2): "
                   "row left out",
                   "Mem 11: mode 'DV' is not one the radio has: row left out",
@@ -116,6 +151,30 @@ TEST(ChirpCsvImport, ColumnsByNameRowsAsTheReadMakesThem)
                   "left out",
                   "Mem 13: transmit inhibit (Duplex off) is not stored by the radio: the row "
                   "transmits on its receive frequency"}));
+}
+
+TEST(ChirpCsvImport, StrayQuotesUnitsAndDuplicatesLoseNoRowSilently)
+{
+    ChirpImport in = parseChirpCsv("Location,Frequency,Comment\n"
+                                   "1,145.500000 MHz,5\" mast\n"
+                                   "2,145500 kHz,\n"
+                                   ",145.6,\n"
+                                   "1,145.7,again\n"
+                                   "3,145.8,\"open\n");
+    EXPECT_EQ(joined(in.rows),
+              (std::vector<std::string>{
+                  "false|Mem 1|0145.700000|0145.700000|FM|Normal|Duplex Off|again|00.0000",
+                  "false|Mem 2|0145.500000|0145.500000|FM|Normal|Duplex Off||00.0000",
+                  "false|Mem 3|0145.800000|0145.800000|FM|Normal|Duplex Off|open |00.0000"}));
+    EXPECT_EQ(in.report,
+              (std::vector<std::string>{
+                  "Line 4: no Location: row left out",
+                  "Line 5: Mem 1 was already given on line 2: the later row replaces it",
+                  "Line 6: a quote opened here is never closed: the rest of the file is one "
+                  "field",
+                  "Mem 3: commas and line breaks in the name or comment became ';' and blanks"}));
+    EXPECT_EQ(parseChirpCsv("Location,Frequency,Comment\n1,145.5,5\" mast\n2,145.6,\n").rows.size(),
+              2u);
 }
 
 TEST(ChirpCsvImport, ReportsWhatTheMemoriesCannotHold)
@@ -144,9 +203,12 @@ TEST(ChirpCsvImport, ReportsWhatTheMemoriesCannotHold)
         }
         return std::string("no error");
     };
-    EXPECT_EQ(failure(file), "Line 5: 'Bad' is not a valid integer value");
-    EXPECT_EQ(failure("Location,Frequency\n1,14.2x\n"),
-              "Line 2: '14.2x' is not a valid floating point value");
+    // An unreadable row is left out and said; the rest of the file stays.
+    ChirpImport bad = parseChirpCsv(file);
+    EXPECT_EQ(bad.rows.size(), 3u);
+    EXPECT_EQ(bad.report.back(), "Line 5: Location 'Bad' is not a number: row left out");
+    EXPECT_EQ(parseChirpCsv("Location,Frequency\n1,14.2x\n").report,
+              std::vector<std::string>{"Line 2: Frequency '14.2x' is not a frequency: row left out"});
     EXPECT_EQ(failure("false,Mem 1,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"),
               "This is not a CHIRP CSV file: its first line must name the columns, Location and "
               "Frequency among them");
@@ -156,13 +218,17 @@ TEST(ChirpCsvImport, ExportedRowsComeBackWithTheirFrequenciesModesAndFilters)
 {
     std::vector<ChannelRow> rows = {
         row("Mem 2", "0145.175000", "0145.775000", "FM", "Normal", "Duplex --", "", "00.6000"),
-        row("Mem 6", "0050.910000", "0051.510000", "FM", "Wide", "Duplex +", "six", "00.6000"),
+        row("Mem 6", "0051.510000", "0050.910000", "FM", "Wide", "Duplex +", "six", "00.6000"),
         row("Mem 7", "0014.025000", "0003.500000", "CW", "Narrow", "Split On", "", "00.0000"),
+        row("Mem 8", "0014.025000", "0014.000000", "USB", "Wide", "Split On", "dx", "00.1000"),
+        row("Mem 9", "0145.600000", "0145.600000", "FM", "Normal", "Duplex Off", "", "00.6000"),
+        row("Mem 10", "0431.050000", "0438.650000", "FM", "Normal", "Duplex --", "", "07.6000"),
+        {false, {"Mem 11", "0145.000000", "0145.000000", "FM", "Normal", "Duplex Off", "c", "00.0000", "N"}},
         row("Mem 42", "0050.100000", "0050.100000", "RTTY", "Narrow", "Duplex Off", "", "00.0000"),
         row("Mem 3B", "0433.000000", "0433.000000", "AM", "Narrow", "Duplex Off", "x", "00.0000"),
     };
     ChirpImport back = parseChirpCsv(formatChirpCsv(rows).text);
-    EXPECT_EQ(back.rows, rows);
+    EXPECT_EQ(joined(back.rows), joined(rows));
     EXPECT_TRUE(back.report.empty());
 }
 
@@ -174,10 +240,23 @@ TEST(ChirpCsvFlows, ImportReplacesTheListOnlyWhenTheWholeFileReads)
     list.replaceAll({row("Mem 9", "0145.5", "0145.5", "FM", "Normal", "Duplex Off")});
     const std::vector<ChannelRow> before = list.rows();
 
-    replaceFile(dir.file("bad.csv"), "Location,Frequency\n1,145.5\n2,nothing\n");
+    replaceFile(dir.file("bad.csv"), "false,Mem 1,0145.500000,0145.500000,FM\r\n");
     ui.openAnswers.push_back(dir.file("bad.csv"));
     EXPECT_THROW(importChirpCsv(list, ui), EConvertError);
     EXPECT_EQ(list.rows(), before);
+
+    // Nothing the radio can hold: the list stays, and the report says why.
+    replaceFile(dir.file("none.csv"), "Location,Frequency\n0,145.5\n2,nothing\n");
+    ui.openAnswers.push_back(dir.file("none.csv"));
+    importChirpCsv(list, ui);
+    EXPECT_EQ(list.rows(), before);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0],
+              "Nothing in " + dir.file("none.csv") +
+                  " is a memory the radio can hold; the list is as it was.\r\n"
+                  "Location 0: not a memory of the radio (1 to 99, 100 to 107 for 1A to C2): row "
+                  "left out\r\nLine 3: Frequency 'nothing' is not a frequency: row left out");
+    ui.messages.clear();
 
     ui.openAnswers.push_back(std::nullopt);
     importChirpCsv(list, ui);

@@ -577,7 +577,11 @@ protected:
                     duplexRow && distance >= 0 && distance % 100 == 0 && distance < 100'000'000;
                 if (duplexRow && !asDuplex)
                     split = "Split On";
-                if (before[n])
+                // The memory keeps its offset, unless an earlier row of this write set it.
+                bool earlier = false;
+                for (int e = 1; e < k; ++e)
+                    earlier = earlier || target(e) == n;
+                if (before[n] && !earlier)
                     want.offsetHz = before[n]->offsetHz;
                 if (asDuplex)
                     want.offsetHz = static_cast<std::uint32_t>(distance);
