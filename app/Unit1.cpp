@@ -16,8 +16,8 @@
 #include "core/Errors.h"
 #include "core/ExceptionHandler.h"
 #include "core/FileStore.h"
-#include "files/ChannelFile.h"
 #include "files/BackupFile.h"
+#include "files/ChannelFile.h"
 #include "files/ChirpCsv.h"
 #include "files/TextFile.h"
 

@@ -81,9 +81,9 @@ int main(int argc, char** argv)
                 printFigure(std::string("Write to Radio, 20 rows, ") + name + ", " + wait,
                             fixed(r.wallMs / 1000.0, 3) + " s, " + std::to_string(t->frames) +
                                 " frames, \"" + r.label + "\"" +
-                                (t->backupRows ? ", backup of " + std::to_string(t->backupRows) +
-                                                     " memories"
-                                               : "") +
+                                (t->backupRows
+                                     ? ", backup of " + std::to_string(t->backupRows) + " memories"
+                                     : "") +
                                 (r.failure.empty() ? "" : ", ended by: " + r.failure));
                 ok = ok && r.failure.empty();
             }

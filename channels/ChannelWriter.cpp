@@ -132,18 +132,6 @@ std::string writeEndText(int count, bool verified, int differing)
            (differing == 1 ? " differs from its row" : " differ from their rows");
 }
 
-namespace {
-std::optional<int> clearedMemory(const ChannelList& list, size_t index, const WriteOptions& o);
-} // namespace
-
-int memoryOfRow(const ProgramState& state, const ChannelList& list, size_t index,
-                const WriteOptions& options)
-{
-    if (std::optional<int> cleared = clearedMemory(list, index, options))
-        return *cleared;
-    return planChannelWrite(state, list, index).memory;
-}
-
 int writeTickedChannels(RadioContext& ctx)
 {
     return writeChannels(ctx, WriteOptions{}).refusedRows;
@@ -185,6 +173,14 @@ bool backUp(RadioContext& ctx, const WriteOptions& options, WriteOutcome& out)
 }
 
 } // namespace
+
+int memoryOfRow(const ProgramState& state, const ChannelList& list, size_t index,
+                const WriteOptions& options)
+{
+    if (std::optional<int> cleared = clearedMemory(list, index, options))
+        return *cleared;
+    return planChannelWrite(state, list, index).memory;
+}
 
 WriteOutcome writeChannels(RadioContext& ctx, const WriteOptions& options)
 {

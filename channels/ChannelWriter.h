@@ -49,8 +49,7 @@ ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& 
 // exchange, the memory selection included, is logged and the script goes on. Returns whether
 // the radio took every exchange but the memory selection (a blank memory refuses that one).
 // `storedSplit`, when given, gets the split/duplex code the memory was stored with.
-bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan,
-                  uint8_t* storedSplit = nullptr);
+bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan, uint8_t* storedSplit = nullptr);
 
 // WritetoradioClick. Returns the number of rows that writeChannel found refused.
 int writeTickedChannels(RadioContext& ctx);

@@ -133,13 +133,12 @@ std::optional<std::vector<ChannelRow>> readBackupRows(RadioContext& ctx,
 
 bool clearChannel(RadioContext& ctx, int memory)
 {
-    bool refused = runCommand(bytesOf({civ::SelectVfo, civ::VfoA}), Ok, ctx.port, ctx.state,
-                              ctx.ui)
-                       .refused;
+    bool refused =
+        runCommand(bytesOf({civ::SelectVfo, civ::VfoA}), Ok, ctx.port, ctx.state, ctx.ui).refused;
     // In VFO mode the selection only names the memory; a blank one answers NG all the same.
     runCommand(selectMemoryBody(memory), std::string(), ctx.port, ctx.state, ctx.ui);
-    refused = runCommand(bytesOf({civ::MemoryClear}), Ok, ctx.port, ctx.state, ctx.ui).refused ||
-              refused;
+    refused =
+        runCommand(bytesOf({civ::MemoryClear}), Ok, ctx.port, ctx.state, ctx.ui).refused || refused;
     return !refused;
 }
 
@@ -150,8 +149,8 @@ std::vector<std::string> compareWithPlan(const ProgramState& state, const std::s
     const std::string prefix = label + " ";
     if (!plan) {
         if (!got.blank)
-            lines.push_back(prefix + "should be blank, the radio holds " + got.tx + " / " +
-                            got.rx + " " + got.mode);
+            lines.push_back(prefix + "should be blank, the radio holds " + got.tx + " / " + got.rx +
+                            " " + got.mode);
         return lines;
     }
     if (got.blank) {

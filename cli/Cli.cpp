@@ -374,9 +374,8 @@ int runWrite(const Options& o, Radio* radio, std::FILE* err, std::FILE* in)
     radio->list.replaceAll(list.rows());
     radio->io.ensureOpen();
 
-    int backups = options.backup
-                      ? static_cast<int>(memoriesToBackUp(names, list, options).size())
-                      : 0;
+    int backups =
+        options.backup ? static_cast<int>(memoriesToBackUp(names, list, options).size()) : 0;
     radio->ui.begin(backups + ticked);
     radio->ui.setRowLabels(std::move(labels));
     RadioContext ctx = radio->context();
@@ -474,10 +473,9 @@ Options parseArguments(const std::vector<std::string>& args)
             value = arg.substr(eq + 1);
             inlineValue = true;
         }
-        static const char* const kWithValue[] = {"-o",      "--output", "--format",
-                                                 "--first", "--last",   "--rows",
-                                                 "--port",  "--baud",   "--address",
-                                                 "--backup"};
+        static const char* const kWithValue[] = {"-o",        "--output", "--format", "--first",
+                                                 "--last",    "--rows",   "--port",   "--baud",
+                                                 "--address", "--backup"};
         // The short forms of --port, --baud and --address.
         static const std::pair<const char*, const char*> kShort[] = {
             {"-p", "--port"}, {"-b", "--baud"}, {"-a", "--address"}};

@@ -18,9 +18,9 @@ std::string backupFileName(std::chrono::system_clock::time_point now);
 
 // Saves `rows` under a new backup name in `dir` (with its trailing '/'), which is created when
 // missing; returns the full name. Throws EInOutError when it cannot be saved.
-std::string saveNewBackup(const std::string& dir, const std::vector<ChannelRow>& rows,
-                          std::chrono::system_clock::time_point now =
-                              std::chrono::system_clock::now());
+std::string
+saveNewBackup(const std::string& dir, const std::vector<ChannelRow>& rows,
+              std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
 // The newest backup in `dir` by the time in its name (and its "-N"), or nothing.
 std::optional<std::string> newestBackup(const std::string& dir);

@@ -153,7 +153,8 @@ Options parseArgs(int argc, char** argv)
             std::string v = value();
             if (!(o.misstore = parseMisstore(v)))
                 usageError("--misstore takes a memory and an optional shift in Hz, for example "
-                           "12 or 12+5000, not '" + v + "'");
+                           "12 or 12+5000, not '" +
+                           v + "'");
         } else if (a == "--refuse") {
             std::string v = value();
             Refusal r;

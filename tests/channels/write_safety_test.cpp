@@ -139,9 +139,9 @@ TEST_F(SafetyTest, BackupHoldsTheMemoriesAsAReadShowsThemAndComesFirst)
               ui.errorLines.end());
     EXPECT_EQ(ui.errorLines.front().rfind("Mem 13 ", 0), 0u) << ui.errorLines.front();
     EXPECT_EQ(state.memloc, "") << "a write leaves the label as it was";
-    EXPECT_NE(std::find(ui.statusHistory.begin(), ui.statusHistory.end(),
-                        "Backup saved: backup-x.txt"),
-              ui.statusHistory.end());
+    EXPECT_NE(
+        std::find(ui.statusHistory.begin(), ui.statusHistory.end(), "Backup saved: backup-x.txt"),
+        ui.statusHistory.end());
     EXPECT_EQ(ui.label, "6 Memory Locations Writen ");
 }
 
@@ -207,8 +207,8 @@ TEST_F(SafetyTest, VerifyNamesTheMemoryThatStoredSomethingElseOnly)
     EXPECT_EQ(out.differing, 1);
     EXPECT_EQ(ui.label, "5 Memory Locations Writen, 1 differs from its row");
     EXPECT_EQ(differences(), (std::vector<std::string>{"Mem 12 Freq VFO B: the radio holds "
-                                                     "0144.805000, the row asked for "
-                                                     "0144.800000"}));
+                                                       "0144.805000, the row asked for "
+                                                       "0144.800000"}));
     EXPECT_TRUE(ui.errorsEnabled);
     // Every other memory holds its row, as a read shows it.
     std::vector<ChannelRow> now = readOfTenToFourteen();

@@ -241,8 +241,8 @@ TEST_F(CliPty, WriteBacksUpVerifiesAndRestoreGivesTheMemoriesBack)
                                  "12 433.500000 FM Normal 433.500000 FM Normal off off 0.6000\n"
                                  "14 7.050000 LSB Wide 7.050000 LSB Wide off off 0.1000\n";
     startRadio(memories, {"--misstore", "12"});
-    Result before = cli({"read", "--fast", "--first", "10", "--last", "14", "-o",
-                         dir.file("before.txt")});
+    Result before =
+        cli({"read", "--fast", "--first", "10", "--last", "14", "-o", dir.file("before.txt")});
     ASSERT_EQ(before.status, 0) << before.err;
     std::ofstream(dir.file("rows.txt"))
         << "true,Mem 10,0146.000000,0146.000000,FM,Normal,Duplex Off,,00.6000\r\n"
@@ -277,8 +277,8 @@ TEST_F(CliPty, WriteBacksUpVerifiesAndRestoreGivesTheMemoriesBack)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("Restoring " + backups[0]), std::string::npos) << r.err;
     EXPECT_EQ(lines(r.err).back(), "5 Memory Locations Writen, 0 differ from their rows");
-    Result after = cli({"read", "--fast", "--first", "10", "--last", "14", "-o",
-                        dir.file("after.txt")});
+    Result after =
+        cli({"read", "--fast", "--first", "10", "--last", "14", "-o", dir.file("after.txt")});
     ASSERT_EQ(after.status, 0) << after.err;
     EXPECT_EQ(slurp(dir.file("after.txt")), slurp(dir.file("before.txt")));
     EXPECT_EQ(lines(slurp(dir.file("after.txt")))[3], "false,Mem 13, , , , , , , \r");

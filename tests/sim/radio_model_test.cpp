@@ -399,12 +399,18 @@ TEST(RadioModel, MisstoreTexts)
         std::optional<Misstore> expected;
     };
     const Row rows[] = {
-        {"12", Misstore{12, 0}},         {"12+5000", Misstore{12, 5000}},
-        {"1a-100", Misstore{100, -100}}, {"C2+1", Misstore{107, 1}},
-        {"0", std::nullopt},             {"108", std::nullopt},
-        {"12+", std::nullopt},           {"12+5k", std::nullopt},
-        {"12+-5", std::nullopt},         {"+5", std::nullopt},
-        {"", std::nullopt},              {"12+1234567890", std::nullopt},
+        {"12", Misstore{12, 0}},
+        {"12+5000", Misstore{12, 5000}},
+        {"1a-100", Misstore{100, -100}},
+        {"C2+1", Misstore{107, 1}},
+        {"0", std::nullopt},
+        {"108", std::nullopt},
+        {"12+", std::nullopt},
+        {"12+5k", std::nullopt},
+        {"12+-5", std::nullopt},
+        {"+5", std::nullopt},
+        {"", std::nullopt},
+        {"12+1234567890", std::nullopt},
     };
     for (const Row& row : rows) {
         std::optional<Misstore> got = parseMisstore(row.text);
