@@ -119,6 +119,9 @@ Loaded loadRows(const std::string& path, bool chirp, std::FILE* err, std::FILE* 
             return {parseChannelFile(text), false};
         ChirpImport in = parseChirpCsv(text);
         printReport(err, path, in.report);
+        // As in the window: a file without a single memory replaces nothing.
+        if (in.rows.empty())
+            throw AppError("no row is a memory the radio can hold");
         return {std::move(in.rows), true};
     } catch (const AppError& error) {
         throw AppError(path + ": " + error.message());
@@ -291,8 +294,9 @@ int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
     if (!complete && target != output)
         std::fprintf(err, "%s: %s is kept as it was; %s holds %s\n", why.c_str(), output.c_str(),
                      target.c_str(), held.c_str());
-    else if (!complete && target != kStandardStream)
-        std::fprintf(err, "%s: the file holds %s\n", why.c_str(), held.c_str());
+    else if (!complete)
+        std::fprintf(err, "%s: the %s holds %s\n", why.c_str(),
+                     target == kStandardStream ? "output" : "file", held.c_str());
     return ran ? outcome(refused > 0) : kExitRadio;
 }
 
@@ -641,47 +645,55 @@ port settings the Memvane window keeps in "ComPort.ini".
 
 Commands:
   read [-o FILE] [--first N] [--last M]
-        read memories N to M (default 1 to 99) as "Read Radio Memory" does and write them
-        as a channel file, or as CHIRP CSV for --format chirp or a FILE ending in .csv;
-        without -o to standard output
-  write FILE [--rows LIST]
+        read memories N to M (default 1 to 99; 1A to C2 are 100 to 107) as "Read Radio
+        Memory" does and write them as a channel file, or as CHIRP CSV for --format chirp or
+        a FILE ending in .csv; without -o (or with -o -) to standard output. An existing FILE
+        is replaced only by a complete read; otherwise the rows read go to FILE.partial
+  write FILE [--rows LIST] [--check]
         write the ticked rows of a channel file, the rows LIST (1,3,5-9: row numbers in the
         file) instead, or every row of a CHIRP CSV file, as "Write to Radio" does; every
-        row is checked before the first one is sent. First every memory the rows will
-        overwrite is read and saved as backup-yyyy-MM-dd--hhmmss.txt in the window's folder
-        (--backup FILE: there instead; --no-backup: none); nothing is written when that
-        fails. Then each written memory is read back and compared with its row (--no-verify:
-        not); a memory that differs is named and makes the exit status 1
+        row is checked before the first one is sent; --check only checks. First every
+        memory the rows will overwrite is read and saved as backup-yyyy-MM-dd--hhmmss.txt
+        in the window's folder (--backup FILE: there instead; --no-backup: none); nothing
+        is written when that fails. Then each written memory is read back and compared
+        with its row (--no-verify: not); a memory that differs is named and makes the exit
+        status 1
   restore [FILE]
         write a backup (the newest backup-*.txt in the window's folder when no FILE is
         given) back: every memory as the backup's read showed it, blank ones cleared; backed
         up and verified as write is
   tune MEM
-        switch the radio to memory MEM (1 to 99), as "Go To Chan" does
+        switch the radio to memory MEM (1 to 99, 1A to C2), as "Go To Chan" does
   convert IN OUT
         a channel file to CHIRP CSV or back (a name ending in .csv is CHIRP CSV)
 
+A FILE, IN or OUT of - is standard input or output.
+
 Options:
-  --port NAME         the serial port (COM1, ttyUSB0, /dev/serial/by-id/...)
-  --baud N            the line rate
-  --address 58|4E|48  the radio's CI-V address: IC-706MKIIG 58 (default), IC-706MKII 4E,
-                      IC-706 48
-  --fast              read each reply as soon as it is complete ("Fast exchange"), still
-                      waiting at most 45 ms
+  -p, --port NAME     the serial port (COM1, ttyUSB0, /dev/serial/by-id/...)
+  -b, --baud N        the line rate
+  -a, --address ADDR  the radio's CI-V address: 58 for the IC-706MKIIG (default), 4E for
+                      the IC-706MKII, 48 for the IC-706 (also written 58H or 0x58)
+  --fast              read each reply as soon as it is complete ("Fast exchange", also on
+                      with FastExchange=1 in "ComPort.ini"), still waiting at most 45 ms
   --format channel|chirp
                       the format of the file read writes, convert writes or write reads
+  -o, --output FILE   where read writes
   --no-backup         write, restore: no backup before writing
   --backup FILE       write, restore: save the backup as FILE
   --no-verify         write, restore: do not read the written memories back
+  -q, --quiet         no progress, only failures and messages
+  -v, --verbose       also the refusals with which the radio says a memory is empty
   -h, --help          this text
   --version           the version
 
 Progress goes to standard error: a bar on a terminal, a line per memory otherwise, with the
 error lines of failed exchanges. Ctrl-C stops a read or write at the next memory, like
-"STOP Reading Memory"; a read then writes the memories it has.
+"STOP Reading Memory".
 
 Exit status: 0 everything worked (blank memories included); 1 the radio refused or failed an
-exchange, or a written memory differs from its row; 2 bad usage, a bad file or a port that cannot be opened; 130 stopped by Ctrl-C.
+exchange, or a written memory differs from its row; 2 bad usage, a bad file or output, or a port that cannot be opened; 130 stopped by
+Ctrl-C.
 )";
 }
 

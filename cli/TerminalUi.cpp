@@ -75,6 +75,7 @@ void TerminalUi::begin(int total)
 
 void TerminalUi::finish()
 {
+    flushFailures();
     if (m_bar) {
         clearBar();
         if (!m_status.empty())
@@ -99,6 +100,7 @@ void TerminalUi::setStatus(const std::string& text)
     // An exchange the radio refused empties the status; the error lines say more.
     if (text.empty())
         return;
+    flushFailures(); // a new memory, or the end: the one before is done
     // After Ctrl-C the next memory's text comes just before the operation stops: that memory
     // is not read or written, so it is not named.
     bool progress = text.rfind("Reading Memory Location ", 0) == 0 ||
@@ -114,6 +116,7 @@ void TerminalUi::setStatus(const std::string& text)
 
 void TerminalUi::processEvents()
 {
+    flushFailures(); // the previous memory is done
     ++m_started;
     takeInterrupt();
     if (m_bar)
@@ -122,26 +125,38 @@ void TerminalUi::processEvents()
 
 void TerminalUi::appendErrorLine(const std::string& line)
 {
-    // Each failure is three lines: the command sent, what came back, an empty line. The first
-    // waits for the second, which tells a refusal from a radio that does not answer.
+    // Each failure is three lines: the command sent, what came back, an empty line. They are
+    // kept until the memory is done, when it is known whether the radio said it is empty.
     static const std::string kSent = "Command sent to radio was FEFE";
     if (size_t at = line.find(kSent); at != std::string::npos) {
-        // FEFE aa E0, then the command: 0A memory to VFO, 08 with data a memory selection.
-        std::string command = line.substr(at + kSent.size() + 4);
-        m_pendingSent = line;
-        m_emptyMemoryCommand = command.rfind("0AFD", 0) == 0 ||
-                               (command.rfind("08", 0) == 0 && command != "08FD");
-        return;
+        // After FEFE: the radio's address, E0, then the command.
+        m_failures.push_back({line.substr(at + kSent.size() + 4), false, {}});
+    } else if (m_failures.empty()) {
+        m_failures.push_back({});
     }
-    if (!m_pendingSent.empty()) {
-        m_emptyMemoryGroup =
-            m_emptyMemoryCommand && line.find("Incorrect return") != std::string::npos;
-        if (m_verbosity >= 2 || !m_emptyMemoryGroup)
-            printLine(m_pendingSent);
-        m_pendingSent.clear();
+    Failure& f = m_failures.back();
+    f.refused = f.refused || line.find("Incorrect return") != std::string::npos;
+    if (!line.empty())
+        f.lines.push_back(line);
+}
+
+void TerminalUi::flushFailures()
+{
+    // A refused memory to VFO (0A) is the radio's way of saying the memory is empty (a read
+    // shows a blank row): its refusals of 0A and of storing the memory (09) say nothing more.
+    // A refused memory selection never is a failure: the memory is selected all the same.
+    bool empty = false;
+    for (const Failure& f : m_failures)
+        empty = empty || (f.refused && f.command == "0AFD");
+    for (const Failure& f : m_failures) {
+        bool selection = f.command.rfind("08", 0) == 0 && f.command != "08FD";
+        bool emptyMemory = empty && (f.command == "0AFD" || f.command == "09FD");
+        if (m_verbosity < 2 && f.refused && (selection || emptyMemory))
+            continue;
+        for (const std::string& line : f.lines)
+            printLine(line);
     }
-    if (!line.empty() && (m_verbosity >= 2 || !m_emptyMemoryGroup))
-        printLine(line);
+    m_failures.clear();
 }
 
 void TerminalUi::printLine(const std::string& line)

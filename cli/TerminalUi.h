@@ -2,10 +2,10 @@
 // The command-line tool's UiEffects: what the window shows goes to standard error. The status
 // texts of a read or write ("Reading Memory Location 12") become a progress bar on a terminal
 // and one line each otherwise; a write's texts name the memory ("Writing Mem 50, row 1"), not
-// only the row. The error lines of failed exchanges are printed as they come, except, below
-// -v, those of the refusals with which the radio says a memory is empty (memory to VFO, the
-// memory selection): a read of a half-empty radio would print hundreds of them. -q prints
-// neither progress nor those lines, only the other error lines and messages.
+// only the row. The error lines of failed exchanges are printed once their memory is done,
+// except, below -v, those of the refusals with which the radio says a memory is empty (memory
+// to VFO and the store after it, the memory selection): a read of a half-empty radio would
+// print hundreds of them. -q prints no progress, only the other error lines and messages.
 //
 // Ctrl-C does what "STOP Reading Memory" does: the signal handler only raises a flag, which the
 // next status text or event round copies into ProgramState::stopread, so a read or write stops
@@ -59,15 +59,21 @@ private:
 
     std::string progressText(const std::string& text) const;
     void printLine(const std::string& line);
+    void flushFailures();
 
     ProgramState& m_state;
     std::FILE* m_out;
     bool m_bar;
     int m_verbosity;
     std::vector<std::string> m_rowLabels;
-    std::string m_pendingSent;         // a failure's first line, until its second tells
-    bool m_emptyMemoryCommand = false; // ... whether it is an empty memory's refusal
-    bool m_emptyMemoryGroup = false;   // the error lines now coming are an empty memory's
+    // The failures of the memory in progress, printed when it is done.
+    struct Failure
+    {
+        std::string command; // hex text after the address and E0: "0AFD", "080012FD"
+        bool refused = false;
+        std::vector<std::string> lines;
+    };
+    std::vector<Failure> m_failures;
     bool m_barShown = false;
     int m_total = 0;
     int m_started = 0;

@@ -226,9 +226,133 @@ TEST_F(CliPty, CtrlCStopsAtTheNextMemory)
     size_t sent = frames().size();
     EXPECT_EQ(sent % 16, 0u) << "a memory's sixteen exchanges were cut";
     EXPECT_EQ(lines(slurp(dir.file("stopped.txt"))).size(), sent / 16);
-    EXPECT_NE(
-        child.errors().find("Stopped: the file holds memories 1 to " + std::to_string(sent / 16)),
-        std::string::npos);
+    const std::string errors = child.errors();
+    EXPECT_NE(errors.find("Stopped: the file holds memories 1 to " + std::to_string(sent / 16)),
+              std::string::npos);
+    // The progress names no memory that was not read.
+    std::string lastRead;
+    for (const std::string& l : lines(errors))
+        if (l.rfind("Reading Memory Location ", 0) == 0)
+            lastRead = l;
+    EXPECT_EQ(lastRead, "Reading Memory Location " + std::to_string(sent / 16)) << errors;
+}
+
+// An existing backup is replaced only by a complete read; the output is checked before the radio
+// is asked anything; standard output is checked and "-" names it.
+TEST_F(CliPty, AnIncompleteReadKeepsTheBackupAndOutputsAreCheckedFirst)
+{
+    startRadio(kMemories, {"--refuse", "04@2"});
+    const std::string backup = dir.file("bk.txt");
+    std::ofstream(backup) << "good\r\n";
+    Result refused = cli({"read", "--first", "1", "--last", "3", "-o", backup});
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_EQ(slurp(backup), "good\r\n");
+    const std::string partial = dir.file("bk.partial.txt");
+    EXPECT_EQ(lines(slurp(partial)).size(), 3u);
+    EXPECT_NE(refused.err.find("The radio refused 1 memory (a blank row): " + backup +
+                               " is kept as it was; " + partial + " holds memories 1 to 3"),
+              std::string::npos)
+        << refused.err;
+    // A second one does not overwrite the first partial file either.
+    cli({"read", "--first", "1", "--last", "2", "-o", backup});
+    EXPECT_EQ(lines(slurp(dir.file("bk.partial-2.txt"))).size(), 2u);
+    EXPECT_EQ(lines(slurp(partial)).size(), 3u);
+
+    // Bad outputs: said at once, naming the path, with nothing sent.
+    const size_t sent = frames().size();
+    const std::pair<std::string, std::string> bad[] = {
+        {dir.path().string(), "cannot write " + dir.path().string() + ": it is a folder"},
+        {dir.file("nowhere/bk.txt"),
+         "cannot write " + dir.file("nowhere/bk.txt") + ": the folder " + dir.file("nowhere") +
+             " does not exist"}};
+    for (const auto& [path, why] : bad) {
+        Result r = cli({"read", "-o", path});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "memvane-cli: " + why + "\n");
+    }
+    EXPECT_EQ(frames().size(), sent);
+
+    // Standard output: a full disk is an error; closed, nothing is read at all.
+    auto shell = [&](const std::string& command) {
+        Child child({"/bin/sh", "-c", command});
+        Result r;
+        r.status = child.wait(std::chrono::seconds(120)).value_or(-1);
+        // The child has ended: what it wrote is in the pipe, then its end.
+        for (std::string l = child.line(1000ms); !l.empty(); l = child.line(1000ms))
+            r.out += l + "\n";
+        r.err = child.errors();
+        return r;
+    };
+    Result full = shell(tool + " read --first 1 --last 1 > /dev/full");
+    EXPECT_EQ(full.status, 2) << full.err;
+    EXPECT_NE(full.err.find("cannot write standard output: No space left on device"),
+              std::string::npos)
+        << full.err;
+    const size_t afterFull = frames().size();
+    Result closed = shell(tool + " read --first 1 --last 1 -o - >&-");
+    EXPECT_EQ(closed.status, 2) << closed.err;
+    EXPECT_NE(closed.err.find("standard output is closed"), std::string::npos) << closed.err;
+    EXPECT_EQ(frames().size(), afterFull);
+
+    // "-" for input and output: convert a channel file from standard input to CHIRP CSV.
+    Result piped = shell("printf 'false,Mem 5,145.5,145.5,FM,Normal,Duplex Off,,00.0000\\r\\n' | " +
+                         tool + " --format chirp convert - -");
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_NE(piped.out.find("5,,145.500000,,0.000000"), std::string::npos)
+        << piped.out << piped.err;
+
+    // A CHIRP file with nothing the radio can hold replaces nothing.
+    std::ofstream(dir.file("none.csv")) << "Location,Frequency\r\n0,145.5\r\n";
+    std::ofstream(dir.file("kept.txt")) << "kept\r\n";
+    Result none = cli({"convert", dir.file("none.csv"), dir.file("kept.txt")});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find(dir.file("none.csv") + ": no row is a memory the radio can hold"),
+              std::string::npos)
+        << none.err;
+    EXPECT_EQ(slurp(dir.file("kept.txt")), "kept\r\n");
+}
+
+TEST_F(CliPty, SpecialMemoriesLevelsProgressAndCheck)
+{
+    startRadio(std::string(kMemories) + "1A 145.500000 FM Normal 145.500000 FM Normal off off 0.6000\n");
+    Result r = cli({"read", "--first", "1A", "--last", "1B", "-o", dir.file("special.txt")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> expected = readFrames("0100");
+    append(expected, readFrames("0101"));
+    EXPECT_EQ(frames(), expected);
+    std::vector<std::string> saved = lines(slurp(dir.file("special.txt")));
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].substr(0, 17), "false,Mem 1A,0145");
+    EXPECT_EQ(saved[1], "false,Mem 1B, , , , , , , \r");
+    // 1B is empty: at the normal level its refusal is not printed, with -v it is.
+    EXPECT_EQ(r.err.find("Command failed"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Reading Memory Location 1B"), std::string::npos) << r.err;
+    Result verbose = cli({"-v", "read", "--first", "1B", "--last", "1B", "-o", "-"});
+    EXPECT_NE(verbose.err.find("Command sent to radio was FEFE58E00AFD"), std::string::npos)
+        << verbose.err;
+    Result quiet = cli({"-q", "read", "--first", "1", "--last", "2", "-o", dir.file("q.txt")});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+
+    // tune 1A selects 01 00.
+    const size_t before = frames().size();
+    EXPECT_EQ(cli({"tune", "1a"}).status, 0);
+    const std::vector<std::string> log = frames();
+    EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(before), log.end()),
+              (std::vector<std::string>{"FEFE58E008FD", "FEFE58E0080100FD"}));
+
+    // A write's progress names the memory, not only the row; --check sends nothing.
+    std::ofstream(dir.file("w.txt"))
+        << "false,Mem 1,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"
+           "true,Mem 50,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n";
+    const size_t beforeCheck = frames().size();
+    Result check = cli({"write", "--check", dir.file("w.txt")});
+    EXPECT_EQ(check.status, 0);
+    EXPECT_EQ(check.err, dir.file("w.txt") + ": 1 row can be written\n");
+    EXPECT_EQ(frames().size(), beforeCheck);
+    Result w = cli({"write", dir.file("w.txt")});
+    EXPECT_EQ(w.status, 0) << w.err;
+    EXPECT_EQ(lines(w.err).front(), "Writing Mem 50, row 2");
 }
 
 // Memory 12 answers OK to every write yet keeps what it held: the write backs memories 10-14 up
