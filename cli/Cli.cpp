@@ -1,12 +1,12 @@
 #include "cli/Cli.h"
 
-#include "app/ExchangeSettings.h"
 #include "channels/ChannelReader.h"
 #include "channels/ChannelTexts.h"
 #include "channels/ChannelTuner.h"
 #include "channels/ChannelWriter.h"
 #include "channels/WriteSafety.h"
 #include "civ/ComPortIo.h"
+#include "civ/ExchangeSettings.h"
 #include "cli/TerminalUi.h"
 #include "core/Errors.h"
 #include "core/Numbers.h"
@@ -200,7 +200,8 @@ struct Radio
             currentFileFolder(settingsFolder(), MEMVANE_APP_ID).dir + kSettingsFile;
         std::error_code ec;
         if (std::filesystem::is_regular_file(settings, ec)) {
-            port.LoadSettings(stIniFile, settings);
+            loadPortSettings(port, settings);
+            state.civdelay = loadExchangeWait(settings, state.civdelay);
             // "Fast exchange" of the window's CI-V Address menu, kept in the same file.
             state.fastExchange = state.fastExchange || loadProgramFlags(settings).fastExchange;
         } else if (!options.port && options.verbosity > 0) {

@@ -6,11 +6,12 @@
 //     FastExchange=1
 //     BackupBeforeWrite=1
 //     VerifyAfterWrite=1
+//     ExchangeWait=45
 //
-// Read at start-up after the component has loaded its settings, written at close after the
-// component has stored its own. A key is written only when its option is on or the file
-// already has it, so a file that never had an option on stays exactly as the component writes
-// it.
+// Read at start-up after the component has loaded its settings (memvane-cli reads the wait and
+// FastExchange too), written at close after the component has stored its own. A flag is written
+// only when its option is on or the file already has it, so a file that never had an option on
+// stays exactly as the component writes it; the wait is the user's to write and never written.
 
 #include <string>
 
@@ -27,6 +28,13 @@ struct ProgramFlags
 // A missing file, section or key is off. Throws EComPort (settings not loaded) when the file
 // exists but cannot be read.
 ProgramFlags loadProgramFlags(const std::string& iniPath);
+
+// The exchange's wait (civdelay) in milliseconds: ExchangeWait when it holds a whole number from
+// kMinExchangeWaitMs to kMaxExchangeWaitMs, else `fallback`. For lines slower than a cable (a
+// network or Bluetooth serial link), and for tests on a busy machine. Throws like
+// loadProgramFlags.
+inline constexpr int kMinExchangeWaitMs = 1, kMaxExchangeWaitMs = 10'000;
+int loadExchangeWait(const std::string& iniPath, int fallback);
 
 // Throws EComPort (settings not stored) when the file cannot be written.
 void storeProgramFlags(const std::string& iniPath, const ProgramFlags& flags);

@@ -1,5 +1,6 @@
-#include "app/ExchangeSettings.h"
+#include "civ/ExchangeSettings.h"
 
+#include "core/Numbers.h"
 #include "serial/CPort.h"
 #include "serial/IniFile.h"
 
@@ -10,6 +11,7 @@ namespace memvane {
 
 namespace {
 const std::string kSection = "Memvane";
+const std::string kExchangeWait = "ExchangeWait";
 const std::string kAbsent = "\n"; // no value read from a file can hold a line break
 
 // Every key with the flag it holds, in the order they are written.
@@ -33,6 +35,20 @@ ProgramFlags loadProgramFlags(const std::string& iniPath)
     } catch (const std::exception&) {
         throw EComPort(CError_LoadFailed);
     }
+}
+
+int loadExchangeWait(const std::string& iniPath, int fallback)
+{
+    std::string text;
+    try {
+        text = IniFile(iniPath).ReadString(kSection, kExchangeWait, "");
+    } catch (const std::exception&) {
+        throw EComPort(CError_LoadFailed);
+    }
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != text.npos)
+        return fallback;
+    const int ms = StrToInt(text);
+    return ms >= kMinExchangeWaitMs && ms <= kMaxExchangeWaitMs ? ms : fallback;
 }
 
 void storeProgramFlags(const std::string& iniPath, const ProgramFlags& flags)
