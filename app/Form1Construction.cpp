@@ -221,6 +221,13 @@ void TForm1::buildMenu()
     FastExchange1 =
         item(CIVAddress1, "Fast exchange", "FastExchange1", &TForm1::FastExchange1Click);
     FastExchange1->setCheckable(true);
+    BackupBeforeWrite1 = addMenuItem(CIVAddress1, "Back up before writing", "BackupBeforeWrite1");
+    VerifyAfterWrite1 = addMenuItem(CIVAddress1, "Verify after writing", "VerifyAfterWrite1");
+    BackupBeforeWrite1->setCheckable(true);
+    VerifyAfterWrite1->setCheckable(true);
+    CIVAddress1->addSeparator();
+    RestoreBackup1 =
+        item(CIVAddress1, "Restore Backup...", "RestoreBackup1", &TForm1::RestoreBackup1Click);
 
     OpenCloseEditPanel1 =
         item(bar, "Open Edit Panel", "OpenCloseEditPanel1", &TForm1::OpenCloseEditPanel1Click);

@@ -19,6 +19,15 @@ void TForm1::setStatus(const std::string& text)
 {
     m_status = text;
     Label1->setText(decodeText(text));
+    // A text wider than the label (a verified write's end text, a backup's name) takes a
+    // second line above its first, so that nothing below the label moves or is covered.
+    const bool wide = Label1->fontMetrics().horizontalAdvance(Label1->text()) > Label1->width();
+    const int top = 17, line = 13;
+    Label1->setWordWrap(wide);
+    Label1->setAlignment(wide ? Qt::AlignLeft | Qt::AlignBottom : Qt::AlignLeft | Qt::AlignVCenter);
+    Label1->setGeometry(Label1->x(), wide ? top - line : top, Label1->width(),
+                        wide ? 2 * line : line);
+    Label1->setToolTip(wide ? Label1->text() : QString());
     Label1->repaint();
 }
 

@@ -16,8 +16,10 @@
 #include "core/Errors.h"
 #include "core/ExceptionHandler.h"
 #include "core/FileStore.h"
+#include "files/BackupFile.h"
 #include "files/ChannelFile.h"
 #include "files/ChirpCsv.h"
+#include "files/TextFile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -91,7 +93,10 @@ void TForm1::deferredInitialisation()
         std::string settings = m_state.exedir + kSettingsFile;
         if (fileKindOf(settings) == FileKind::Regular) {
             loadPortSettings(ComPort1, settings); // a failure ends start-up here
-            FastExchange1->setChecked(loadFastExchange(settings));
+            ProgramFlags flags = loadProgramFlags(settings);
+            FastExchange1->setChecked(flags.fastExchange);
+            BackupBeforeWrite1->setChecked(flags.backupBeforeWrite);
+            VerifyAfterWrite1->setChecked(flags.verifyAfterWrite);
             m_state.civdelay = loadExchangeWait(settings, m_state.civdelay);
             FastExchange1Click();
         }
@@ -140,7 +145,9 @@ bool TForm1::FormClose()
 {
     try {
         ComPort1.StoreSettings(stIniFile, m_options.exedir + kSettingsFile);
-        storeFastExchange(m_options.exedir + kSettingsFile, m_state.fastExchange);
+        storeProgramFlags(m_options.exedir + kSettingsFile,
+                          {m_state.fastExchange, BackupBeforeWrite1->isChecked(),
+                           VerifyAfterWrite1->isChecked()});
     } catch (const std::exception& error) {
         // A folder that cannot be written must not trap the user in a window that never
         // closes: say what failed, then let the user decide.
@@ -234,9 +241,42 @@ void TForm1::STOPReadingClick()
     requestStop(m_state);
 }
 
+WriteOptions TForm1::writeOptions() const
+{
+    WriteOptions options;
+    options.backup = BackupBeforeWrite1->isChecked();
+    options.verify = VerifyAfterWrite1->isChecked();
+    options.saveBackup = [dir = m_state.exedir](const std::vector<ChannelRow>& rows) {
+        return saveNewBackup(dir, rows);
+    };
+    return options;
+}
+
 void TForm1::WritetoradioClick()
 {
-    radioOperation([](RadioContext& ctx) { writeTickedChannels(ctx); });
+    const WriteOptions options = writeOptions();
+    radioOperation([&](RadioContext& ctx) { writeChannels(ctx, options); });
+}
+
+void TForm1::RestoreBackup1Click()
+{
+    WriteOptions options = writeOptions();
+    options.restore = true;
+    options.verify = true;
+    radioOperation([&](RadioContext& ctx) {
+        FileDialogRequest request;
+        request.title = "Restore a backup to the radio";
+        request.initialDir = m_state.exedir;
+        request.filter = "Backup file|backup-*.txt|Text file|*.txt";
+        std::optional<std::string> path = runOpenDialog(request);
+        if (!path)
+            return;
+        // The backup's rows take the list's place, so the user sees what goes back.
+        std::vector<ChannelRow> rows = parseChannelFile(readTextFile(*path));
+        hideEditPanel();
+        m_channels.replaceAll(std::move(rows));
+        writeChannels(ctx, options);
+    });
 }
 
 void TForm1::gotochanClick()

@@ -26,6 +26,7 @@
 #include "channels/ChannelList.h"
 #include "channels/EditPanel.h"
 #include "channels/RadioContext.h"
+#include "channels/WriteSafety.h"
 #include "civ/PortIo.h"
 #include "core/ProgramState.h"
 #include "core/UiEffects.h"
@@ -143,6 +144,7 @@ public Q_SLOTS:
     void IC706mkii1Click();
     void IC706MKIIG1Click();
     void FastExchange1Click();
+    void RestoreBackup1Click();
     void OpenCloseEditPanel1Click();
     void ReReadList1Click();
     void showNames1Click();
@@ -172,6 +174,9 @@ public:
     QAction* IC706mkii1 = nullptr;
     QAction* IC706MKIIG1 = nullptr;
     QAction* FastExchange1 = nullptr; // checkable; stored in "ComPort.ini" ([Memvane])
+    QAction* BackupBeforeWrite1 = nullptr; // checkable, stored likewise
+    QAction* VerifyAfterWrite1 = nullptr;  // checkable, stored likewise
+    QAction* RestoreBackup1 = nullptr;
     QAction* OpenCloseEditPanel1 = nullptr;
     QAction* ClearList1 = nullptr;
     QMenu* CommentTexts1 = nullptr;
@@ -247,6 +252,8 @@ private:
     EditPanelInput editPanelInput() const;
     std::optional<size_t> selectedRow() const;
     RadioContext radioContext();
+    // What "Write to Radio" does beyond the write: the two options of the CI-V Address menu.
+    WriteOptions writeOptions() const;
     PortIo& portIo();
     // Runs a handler's body; anything it throws goes to the application's error handler.
     template <class F> void guard(F&& body);

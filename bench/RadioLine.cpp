@@ -3,11 +3,13 @@
 #include "channels/ChannelReader.h"
 #include "channels/ChannelWriter.h"
 #include "channels/RadioContext.h"
+#include "channels/WriteSafety.h"
 #include "civ/Codec.h"
 #include "civ/ComPortIo.h"
 #include "core/Errors.h"
 
 #include <algorithm>
+#include <functional>
 #include <iostream>
 
 namespace memvane::bench {
@@ -112,7 +114,8 @@ RadioLine::~RadioLine()
 namespace {
 
 FullReadResult runOperation(RadioLine& line, int civdelay, bool fast,
-                            const std::vector<ChannelRow>& rows, void (*operation)(RadioContext&))
+                            const std::vector<ChannelRow>& rows,
+                            const std::function<void(RadioContext&)>& operation)
 {
     ProgramState state;
     state.fillNameTables();
@@ -166,6 +169,13 @@ FullReadResult runWrite(RadioLine& line, int civdelay, bool fast,
 {
     return runOperation(line, civdelay, fast, rows,
                         [](RadioContext& ctx) { writeTickedChannels(ctx); });
+}
+
+FullReadResult runWrite(RadioLine& line, int civdelay, bool fast,
+                        const std::vector<ChannelRow>& rows, const WriteOptions& options)
+{
+    return runOperation(line, civdelay, fast, rows,
+                        [&](RadioContext& ctx) { writeChannels(ctx, options); });
 }
 
 std::vector<ChannelRow> sampleRowsToWrite(int count)

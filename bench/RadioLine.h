@@ -11,6 +11,7 @@
 
 #include "bench/BenchSupport.h"
 #include "channels/ChannelList.h"
+#include "channels/WriteSafety.h"
 #include "civ/ComPortIo.h"
 #include "core/ProgramState.h"
 #include "serial/CPort.h"
@@ -95,6 +96,9 @@ FullReadResult runFullRead(RadioLine& line, int civdelay, bool fast = false);
 // afterwards.
 FullReadResult runWrite(RadioLine& line, int civdelay, bool fast,
                         const std::vector<ChannelRow>& rows);
+// The same with a backup before and a check after (channels/WriteSafety.h).
+FullReadResult runWrite(RadioLine& line, int civdelay, bool fast,
+                        const std::vector<ChannelRow>& rows, const WriteOptions& options);
 
 // `count` ticked rows for memories 1..count holding what the sample memories 100 - count .. 99
 // hold: a write that changes every one of them.

@@ -1,6 +1,7 @@
 #include "channels/ChannelWriter.h"
 
 #include "channels/ChannelTexts.h"
+#include "channels/WriteSafety.h"
 #include "civ/CivConstants.h"
 #include "civ/Codec.h"
 #include "civ/Exchange.h"
@@ -76,7 +77,7 @@ ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& 
     return plan;
 }
 
-bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan)
+bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan, uint8_t* storedSplit)
 {
     const std::string ok = hexByte(civ::Ok);
     bool refused = false;
@@ -116,22 +117,85 @@ bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan)
     // memory; that refusal is logged but taken care of.
     if (!plan.offset.empty() && send(bytesOf({civ::SetOffset}) + plan.offset))
         split = civ::SplitOn;
+    if (storedSplit)
+        *storedSplit = split;
     step(bytesOf({civ::SplitDuplex, split}));
     step(memoryWrite);
     return !refused;
 }
 
+std::string writeEndText(int count, bool verified, int differing)
+{
+    if (!verified)
+        return endText(count);
+    return std::to_string(count) + " Memory Locations Writen, " + std::to_string(differing) +
+           (differing == 1 ? " differs from its row" : " differ from their rows");
+}
+
 int writeTickedChannels(RadioContext& ctx)
 {
+    return writeChannels(ctx, WriteOptions{}).refusedRows;
+}
+
+namespace {
+
+// The memory of a row that a restore clears, or nothing for a row that is written.
+std::optional<int> clearedMemory(const ChannelList& list, size_t index, const WriteOptions& o)
+{
+    if (!o.restore || !isBlankRow(list.row(index)))
+        return std::nullopt;
+    const std::string& label = list.text(index, ColMemLoc);
+    int memory = locationNumber(label);
+    checkRadioMemory(memory, label);
+    return memory;
+}
+
+// Reads and saves the backup; false when a STOP came first. Nothing has been written yet.
+bool backUp(RadioContext& ctx, const WriteOptions& options, WriteOutcome& out)
+{
+    std::optional<std::vector<ChannelRow>> rows =
+        readBackupRows(ctx, memoriesToBackUp(ctx.state, ctx.list, options));
+    if (!rows) {
+        ctx.ui.setStatus("Stopped during the backup: nothing written");
+        return false;
+    }
+    try {
+        out.backupPath = options.saveBackup(*rows);
+    } catch (const AppError& error) {
+        throw AppError("No backup: " + error.message() + ". Nothing was written.");
+    }
+    ctx.ui.appendErrorLine("Backup of " + std::to_string(rows->size()) +
+                           " memories before writing: " + out.backupPath);
+    ctx.ui.setErrorsEnabled(true);
+    std::string name = out.backupPath.substr(out.backupPath.find_last_of('/') + 1);
+    ctx.ui.setStatus("Backup saved: " + name);
+    return true;
+}
+
+} // namespace
+
+int memoryOfRow(const ProgramState& state, const ChannelList& list, size_t index,
+                const WriteOptions& options)
+{
+    if (std::optional<int> cleared = clearedMemory(list, index, options))
+        return *cleared;
+    return planChannelWrite(state, list, index).memory;
+}
+
+WriteOutcome writeChannels(RadioContext& ctx, const WriteOptions& options)
+{
+    WriteOutcome out;
     if (ctx.state.busy)
-        return 0;
+        return out;
     BusyScope busy(ctx.state);
     ctx.ui.setStatus("");
     ctx.ui.hideEditPanel();
     ctx.port.ensureOpen();
     ctx.state.stopread = false;
-    int count = 0;
-    int refusedRows = 0;
+    if (options.backup && !backUp(ctx, options, out))
+        return out;
+    int& count = out.count;
+    auto endText = [&](int n) { return writeEndText(n, options.verify, out.differing); };
     const size_t rows = ctx.list.size();
     for (size_t index = 0; index < rows; ++index) {
         // Rows can only go away while events are processed; a shorter list ends the write.
@@ -143,18 +207,35 @@ int writeTickedChannels(RadioContext& ctx)
         ctx.ui.setStatus("Writing Memory Location " + std::to_string(index + 1));
         if (stopRequested(ctx.state)) {
             ctx.ui.setStatus(endText(count - 1));
-            return refusedRows;
+            return out;
         }
-        ChannelWritePlan plan = planChannelWrite(ctx.state, ctx.list, index);
+        std::optional<int> cleared = clearedMemory(ctx.list, index, options);
+        ChannelWritePlan plan;
+        if (cleared)
+            plan.memory = *cleared;
+        else
+            plan = planChannelWrite(ctx.state, ctx.list, index);
+        const std::string label = ctx.list.text(index, ColMemLoc);
         ctx.ui.processEvents();
         if (index >= ctx.list.size()) {
             ctx.ui.setStatus(endText(count - 1));
-            return refusedRows;
+            return out;
         }
-        refusedRows += writeChannel(ctx, plan) ? 0 : 1;
+        uint8_t storedSplit = plan.split;
+        bool taken =
+            cleared ? clearChannel(ctx, plan.memory) : writeChannel(ctx, plan, &storedSplit);
+        out.refusedRows += taken ? 0 : 1;
+        if (storedSplit != plan.split) {
+            // The radio refused the offset: the row went in as a split memory.
+            plan.split = storedSplit;
+            plan.offset.clear();
+        }
+        if (options.verify && !verifyChannel(ctx, label, plan.memory, cleared ? nullptr : &plan))
+            ++out.differing;
     }
     ctx.ui.setStatus(endText(count));
-    return refusedRows;
+    out.finished = true;
+    return out;
 }
 
 } // namespace memvane

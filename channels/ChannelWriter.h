@@ -48,9 +48,21 @@ ChannelWritePlan planChannelWrite(const ProgramState& state, const ChannelList& 
 // The 24 exchanges for one planned row. Throws EAbort when the radio does not answer; a refused
 // exchange, the memory selection included, is logged and the script goes on. Returns whether
 // the radio took every exchange but the memory selection (a blank memory refuses that one).
-bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan);
+// `storedSplit`, when given, gets the split/duplex code the memory was stored with.
+bool writeChannel(RadioContext& ctx, const ChannelWritePlan& plan, uint8_t* storedSplit = nullptr);
 
 // WritetoradioClick. Returns the number of rows that writeChannel found refused.
 int writeTickedChannels(RadioContext& ctx);
+
+struct WriteOptions;
+struct WriteOutcome;
+// The same with a backup before, a check after each row, or a backup's blank rows cleared
+// (channels/WriteSafety.h). With every option off it sends exactly what writeTickedChannels
+// sends. Throws AppError, before anything is written, when the backup fails.
+WriteOutcome writeChannels(RadioContext& ctx, const WriteOptions& options);
+
+// "3 Memory Locations Writen " and, after a verified write, "3 Memory Locations Writen, 1
+// differs from its row" ("0 differ from their rows", "2 differ ...").
+std::string writeEndText(int count, bool verified, int differing);
 
 } // namespace memvane

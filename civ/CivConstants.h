@@ -33,6 +33,7 @@ inline constexpr uint8_t SelectVfo = 0x07;           // sub: VfoA / VfoB
 inline constexpr uint8_t SelectMemory = 0x08;        // alone: memory mode; data hh ll: memory
 inline constexpr uint8_t MemoryWrite = 0x09;         // store the VFO's settings in the memory
 inline constexpr uint8_t MemoryToVfo = 0x0A;
+inline constexpr uint8_t MemoryClear = 0x0B; // empty the selected memory
 inline constexpr uint8_t ReadOffset = 0x0C;  // reply: three offset bytes
 inline constexpr uint8_t SetOffset = 0x0D;   // data: three offset bytes, as ReadOffset gives
 inline constexpr uint8_t SplitDuplex = 0x0F; // sub: one of the split/duplex codes

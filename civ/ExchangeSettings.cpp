@@ -4,19 +4,34 @@
 #include "serial/CPort.h"
 #include "serial/IniFile.h"
 
+#include <array>
+#include <utility>
+
 namespace memvane {
 
 namespace {
 const std::string kSection = "Memvane";
-const std::string kFastExchange = "FastExchange";
 const std::string kExchangeWait = "ExchangeWait";
 const std::string kAbsent = "\n"; // no value read from a file can hold a line break
+
+// Every key with the flag it holds, in the order they are written.
+template <class Flags> auto keysOf(Flags& flags)
+{
+    return std::array<std::pair<const char*, decltype(&flags.fastExchange)>, 3>{
+        {{"FastExchange", &flags.fastExchange},
+         {"BackupBeforeWrite", &flags.backupBeforeWrite},
+         {"VerifyAfterWrite", &flags.verifyAfterWrite}}};
+}
 } // namespace
 
-bool loadFastExchange(const std::string& iniPath)
+ProgramFlags loadProgramFlags(const std::string& iniPath)
 {
     try {
-        return IniFile(iniPath).ReadString(kSection, kFastExchange, "0") == "1";
+        IniFile ini(iniPath);
+        ProgramFlags flags;
+        for (auto [key, flag] : keysOf(flags))
+            *flag = ini.ReadString(kSection, key, "0") == "1";
+        return flags;
     } catch (const std::exception&) {
         throw EComPort(CError_LoadFailed);
     }
@@ -36,14 +51,19 @@ int loadExchangeWait(const std::string& iniPath, int fallback)
     return ms >= kMinExchangeWaitMs && ms <= kMaxExchangeWaitMs ? ms : fallback;
 }
 
-void storeFastExchange(const std::string& iniPath, bool on)
+void storeProgramFlags(const std::string& iniPath, const ProgramFlags& flags)
 {
     try {
         IniFile ini(iniPath);
-        if (!on && ini.ReadString(kSection, kFastExchange, kAbsent) == kAbsent)
-            return;
-        ini.WriteString(kSection, kFastExchange, on ? "1" : "0");
-        ini.Flush();
+        bool changed = false;
+        for (auto [key, flag] : keysOf(flags)) {
+            if (!*flag && ini.ReadString(kSection, key, kAbsent) == kAbsent)
+                continue;
+            ini.WriteString(kSection, key, *flag ? "1" : "0");
+            changed = true;
+        }
+        if (changed)
+            ini.Flush();
     } catch (const std::exception&) {
         throw EComPort(CError_StoreFailed);
     }

@@ -4,29 +4,39 @@
 //
 //     [Memvane]
 //     FastExchange=1
+//     BackupBeforeWrite=1
+//     VerifyAfterWrite=1
 //     ExchangeWait=45
 //
-// Read at start-up after the component has loaded its settings (memvane-cli reads the wait too),
-// written at close after the component has stored its own. A file that never had the option on
+// Read at start-up after the component has loaded its settings (memvane-cli reads the wait and
+// FastExchange too), written at close after the component has stored its own. A flag is written
+// only when its option is on or the file already has it, so a file that never had an option on
 // stays exactly as the component writes it; the wait is the user's to write and never written.
 
 #include <string>
 
 namespace memvane {
 
-// "Fast exchange": on when the key holds "1"; a missing file, section or key is off. Throws
-// EComPort (settings not loaded) when the file exists but cannot be read.
-bool loadFastExchange(const std::string& iniPath);
+// The tickable items beside "Fast exchange"; each is on when its key holds "1".
+struct ProgramFlags
+{
+    bool fastExchange = false;      // "Fast exchange"
+    bool backupBeforeWrite = false; // "Back up before writing"
+    bool verifyAfterWrite = false;  // "Verify after writing"
+};
+
+// A missing file, section or key is off. Throws EComPort (settings not loaded) when the file
+// exists but cannot be read.
+ProgramFlags loadProgramFlags(const std::string& iniPath);
 
 // The exchange's wait (civdelay) in milliseconds: ExchangeWait when it holds a whole number from
 // kMinExchangeWaitMs to kMaxExchangeWaitMs, else `fallback`. For lines slower than a cable (a
 // network or Bluetooth serial link), and for tests on a busy machine. Throws like
-// loadFastExchange.
+// loadProgramFlags.
 inline constexpr int kMinExchangeWaitMs = 1, kMaxExchangeWaitMs = 10'000;
 int loadExchangeWait(const std::string& iniPath, int fallback);
 
-// Writes the key when the option is on or the file already has it. Throws EComPort (settings
-// not stored) when the file cannot be written.
-void storeFastExchange(const std::string& iniPath, bool on);
+// Throws EComPort (settings not stored) when the file cannot be written.
+void storeProgramFlags(const std::string& iniPath, const ProgramFlags& flags);
 
 } // namespace memvane

@@ -4,6 +4,7 @@
 #include "channels/ChannelTexts.h"
 #include "channels/ChannelTuner.h"
 #include "channels/ChannelWriter.h"
+#include "channels/WriteSafety.h"
 #include "civ/ComPortIo.h"
 #include "civ/ExchangeSettings.h"
 #include "cli/TerminalUi.h"
@@ -11,6 +12,7 @@
 #include "core/Numbers.h"
 #include "core/ProgramFolder.h"
 #include "core/TextBytes.h"
+#include "files/BackupFile.h"
 #include "files/ChannelFile.h"
 #include "files/ChirpCsv.h"
 #include "core/FileFolder.h"
@@ -203,7 +205,7 @@ struct Radio
             loadPortSettings(port, settings);
             state.civdelay = loadExchangeWait(settings, state.civdelay);
             // "Fast exchange" of the window's CI-V Address menu, kept in the same file.
-            state.fastExchange = state.fastExchange || loadFastExchange(settings);
+            state.fastExchange = state.fastExchange || loadProgramFlags(settings).fastExchange;
         } else if (!options.port && options.verbosity > 0) {
             std::fprintf(err, "%s: no %s in %s: using the port %s\n", kProgram, kSettingsFile,
                          currentFileFolder(settingsFolder(), MEMVANE_APP_ID).dir.c_str(),
@@ -301,6 +303,31 @@ int runRead(const Options& o, Radio& radio, std::FILE* out, std::FILE* err)
     return ran ? outcome(refused > 0) : kExitRadio;
 }
 
+// Where the window keeps its files, and so its backups.
+std::string programFilesFolder()
+{
+    return currentFileFolder(settingsFolder(), MEMVANE_APP_ID).dir;
+}
+
+WriteOptions writeOptions(const Options& o)
+{
+    WriteOptions options;
+    options.backup = o.backup;
+    options.verify = o.verify;
+    options.restore = o.command == "restore";
+    if (o.backupFile.empty()) {
+        options.saveBackup = [](const std::vector<ChannelRow>& rows) {
+            return saveNewBackup(programFilesFolder(), rows);
+        };
+    } else {
+        options.saveBackup = [path = o.backupFile](const std::vector<ChannelRow>& rows) {
+            replaceFile(path, formatChannelFile(rows));
+            return path;
+        };
+    }
+    return options;
+}
+
 int runWrite(const Options& o, Radio* radio, std::FILE* err, std::FILE* in)
 {
     const std::string& path = o.files[0];
@@ -319,6 +346,7 @@ int runWrite(const Options& o, Radio* radio, std::FILE* err, std::FILE* in)
     ChannelList list;
     list.replaceAll(std::move(file.rows));
 
+    WriteOptions options = writeOptions(o);
     // The window checks each row just before it is sent; here every row is checked before the
     // first one is, so a bad file leaves the radio untouched.
     ProgramState names;
@@ -332,7 +360,7 @@ int runWrite(const Options& o, Radio* radio, std::FILE* err, std::FILE* in)
             continue;
         ++ticked;
         try {
-            planChannelWrite(names, list, i);
+            memoryOfRow(names, list, i, options);
         } catch (const AppError& error) {
             throw AppError(path + ": row " + std::to_string(i + 1) +
                            (texts.empty() ? "" : " (" + texts[0] + ")") + ": " + error.message());
@@ -348,16 +376,33 @@ int runWrite(const Options& o, Radio* radio, std::FILE* err, std::FILE* in)
                      ticked == 1 ? "row" : "rows");
         return kExitOk;
     }
+    if (!o.backupFile.empty())
+        checkWritable(o.backupFile, nullptr);
     radio->list.replaceAll(list.rows());
     radio->io.ensureOpen();
 
-    radio->ui.begin(ticked);
+    int backups =
+        options.backup ? static_cast<int>(memoriesToBackUp(names, list, options).size()) : 0;
+    radio->ui.begin(backups + ticked);
     radio->ui.setRowLabels(std::move(labels));
     RadioContext ctx = radio->context();
-    int refused = 0;
-    if (!radioOperation(*radio, err, [&] { refused = writeTickedChannels(ctx); }))
+    WriteOutcome done;
+    if (!radioOperation(*radio, err, [&] { done = writeChannels(ctx, options); }))
         return kExitRadio;
-    return outcome(refused > 0);
+    return outcome(done.refusedRows > 0 || done.differing > 0);
+}
+
+int runRestore(Options o, Radio& radio, std::FILE* err, std::FILE* in)
+{
+    if (o.files.empty()) {
+        std::string folder = programFilesFolder();
+        std::optional<std::string> newest = newestBackup(folder);
+        if (!newest)
+            throw AppError("no backup-*.txt in " + folder + " to restore");
+        o.files.push_back(*newest);
+    }
+    std::fprintf(err, "Restoring %s\n", o.files[0].c_str());
+    return runWrite(o, &radio, err, in);
 }
 
 int runTune(const Options& o, Radio& radio, std::FILE* err)
@@ -412,6 +457,10 @@ Options parseArguments(const std::vector<std::string>& args)
             o.fast = true;
             continue;
         }
+        if (arg == "--no-backup" || arg == "--no-verify") {
+            (arg == "--no-backup" ? o.backup : o.verify) = false;
+            continue;
+        }
         if (arg == "--check") {
             o.check = true;
             continue;
@@ -431,9 +480,9 @@ Options parseArguments(const std::vector<std::string>& args)
             value = arg.substr(eq + 1);
             inlineValue = true;
         }
-        static const char* const kWithValue[] = {"-o",      "--output", "--format",
-                                                 "--first", "--last",   "--rows",
-                                                 "--port",  "--baud",   "--address"};
+        static const char* const kWithValue[] = {"-o",        "--output", "--format", "--first",
+                                                 "--last",    "--rows",   "--port",   "--baud",
+                                                 "--address", "--backup"};
         // The short forms of --port, --baud and --address.
         static const std::pair<const char*, const char*> kShort[] = {
             {"-p", "--port"}, {"-b", "--baud"}, {"-a", "--address"}};
@@ -464,6 +513,10 @@ Options parseArguments(const std::vector<std::string>& args)
             lastSeen = true;
         } else if (name == "--rows") {
             o.rows = value;
+        } else if (name == "--backup") {
+            if (value.empty())
+                throw UsageError("--backup needs a file name");
+            o.backupFile = value;
         } else if (name == "--port") {
             if (value.empty())
                 throw UsageError("--port needs a port name");
@@ -502,6 +555,7 @@ Options parseArguments(const std::vector<std::string>& args)
     };
     static const Shape kShapes[] = {{"read", 0, "read [-o FILE]"},
                                     {"write", 1, "write FILE"},
+                                    {"restore", 1, "restore [FILE]"},
                                     {"tune", 1, "tune MEM"},
                                     {"convert", 2, "convert IN OUT"}};
     const Shape* shape = nullptr;
@@ -510,7 +564,7 @@ Options parseArguments(const std::vector<std::string>& args)
             shape = &s;
     if (!shape)
         throw UsageError("unknown command '" + o.command + "'");
-    if (o.files.size() != shape->files)
+    if (o.files.size() != shape->files && !(o.command == "restore" && o.files.empty()))
         throw UsageError(std::string("usage: ") + kProgram + " " + shape->usage);
     auto onlyFor = [&](bool given, const char* option, const char* command) {
         if (given && o.command != command)
@@ -519,6 +573,13 @@ Options parseArguments(const std::vector<std::string>& args)
     onlyFor(!o.output.empty(), "-o", "read");
     onlyFor(firstSeen || lastSeen, "--first and --last", "read");
     onlyFor(!o.rows.empty(), "--rows", "write");
+    bool writes = o.command == "write" || o.command == "restore";
+    if (!writes && (!o.backup || !o.verify || !o.backupFile.empty()))
+        throw UsageError("--no-backup, --backup and --no-verify belong to write and restore");
+    if (!o.backup && !o.backupFile.empty())
+        throw UsageError("--backup names the backup that --no-backup leaves out");
+    if (o.backupFile == kStandardStream)
+        throw UsageError("--backup needs a file to keep, not standard output");
     onlyFor(o.check, "--check", "write");
     if (o.command == "tune")
         parseMemory("tune", o.files[0]);
@@ -594,7 +655,16 @@ Commands:
   write FILE [--rows LIST] [--check]
         write the ticked rows of a channel file, the rows LIST (1,3,5-9: row numbers in the
         file) instead, or every row of a CHIRP CSV file, as "Write to Radio" does; every
-        row is checked before the first one is sent; --check only checks
+        row is checked before the first one is sent; --check only checks. First every
+        memory the rows will overwrite is read and saved as backup-yyyy-MM-dd--hhmmss.txt
+        in the window's folder (--backup FILE: there instead; --no-backup: none); nothing
+        is written when that fails. Then each written memory is read back and compared
+        with its row (--no-verify: not); a memory that differs is named and makes the exit
+        status 1
+  restore [FILE]
+        write a backup (the newest backup-*.txt in the window's folder when no FILE is
+        given) back: every memory as the backup's read showed it, blank ones cleared; backed
+        up and verified as write is
   tune MEM
         switch the radio to memory MEM (1 to 99, 1A to C2), as "Go To Chan" does
   convert IN OUT
@@ -612,6 +682,9 @@ Options:
   --format channel|chirp
                       the format of the file read writes, convert writes or write reads
   -o, --output FILE   where read writes
+  --no-backup         write, restore: no backup before writing
+  --backup FILE       write, restore: save the backup as FILE
+  --no-verify         write, restore: do not read the written memories back
   -q, --quiet         no progress, only failures and messages
   -v, --verbose       also the refusals with which the radio says a memory is empty
   -h, --help          this text
@@ -622,7 +695,7 @@ error lines of failed exchanges. Ctrl-C stops a read or write at the next memory
 "STOP Reading Memory".
 
 Exit status: 0 everything worked (blank memories included); 1 the radio refused or failed an
-exchange; 2 bad usage, a bad file or output, or a port that cannot be opened; 130 stopped by
+exchange, or a written memory differs from its row; 2 bad usage, a bad file or output, or a port that cannot be opened; 130 stopped by
 Ctrl-C.
 )";
 }
@@ -659,6 +732,8 @@ int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, st
             return runRead(o, radio, out, err);
         if (o.command == "write")
             return runWrite(o, &radio, err, in);
+        if (o.command == "restore")
+            return runRestore(o, radio, err, in);
         return runTune(o, radio, err);
     } catch (const UsageError& error) {
         std::fprintf(err, "%s: %s\nTry '%s --help'.\n", kProgram, error.what(), kProgram);

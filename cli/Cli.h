@@ -3,7 +3,8 @@
 // libraries and with the same "ComPort.ini", without a window.
 //
 //   read [-o FILE] [--format channel|chirp] [--first N] [--last M]
-//   write FILE [--rows LIST] [--check]
+//   write FILE [--rows LIST] [--check] [--no-backup] [--backup FILE] [--no-verify]
+//   restore [FILE] [--no-backup] [--backup FILE] [--no-verify]
 //   tune MEM
 //   convert IN OUT
 //
@@ -24,7 +25,7 @@ namespace memvane::cli {
 
 enum ExitCode : int {
     kExitOk = 0,
-    kExitRadio = 1,         // the radio refused or failed an exchange
+    kExitRadio = 1,         // the radio refused or failed an exchange, or a memory differs
     kExitBadInput = 2,      // bad usage, a bad file, a port that cannot be opened
     kExitInterrupted = 130, // Ctrl-C: stopped at a memory boundary
 };
@@ -43,6 +44,8 @@ struct Options
     std::string format;             // --format: "", "channel" or "chirp"
     int first = 1, last = 99;       // --first, --last
     std::string rows;               // --rows
+    bool backup = true, verify = true; // --no-backup, --no-verify
+    std::string backupFile;            // --backup
     std::optional<std::string> port;
     std::optional<int> baud;
     std::optional<std::string> address; // "58", "4E" or "48"

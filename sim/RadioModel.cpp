@@ -22,6 +22,7 @@ constexpr std::uint8_t kSelectVfo = 0x07;
 constexpr std::uint8_t kSelectMemory = 0x08;
 constexpr std::uint8_t kMemoryWrite = 0x09;
 constexpr std::uint8_t kMemoryToVfo = 0x0A;
+constexpr std::uint8_t kMemoryClear = 0x0B;
 constexpr std::uint8_t kReadOffset = 0x0C;
 constexpr std::uint8_t kSetOffset = 0x0D;
 constexpr std::uint8_t kSplitDuplex = 0x0F;
@@ -59,6 +60,23 @@ std::optional<int> memoryNumber(std::string_view name)
     if (n < kFirstMemory || n > kLastMemory)
         return std::nullopt;
     return n;
+}
+
+std::optional<Misstore> parseMisstore(std::string_view text)
+{
+    std::size_t sign = text.find_first_of("+-");
+    std::optional<int> memory = memoryNumber(text.substr(0, sign));
+    if (!memory)
+        return std::nullopt;
+    Misstore m{*memory, 0};
+    if (sign == std::string_view::npos)
+        return m;
+    std::string_view digits = text.substr(sign + 1);
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    m.shiftHz = StrToInt(digits) * (text[sign] == '-' ? -1 : 1);
+    return m;
 }
 
 RadioModel::RadioModel(std::uint8_t address) : m_address(address)
@@ -196,6 +214,21 @@ Memory RadioModel::snapshot() const
     return m;
 }
 
+void RadioModel::store(Memory memory)
+{
+    std::optional<Memory>& slot = m_memories[m_selected];
+    if (m_misstore && m_misstore->memory == m_selected) {
+        if (m_misstore->shiftHz == 0)
+            return;
+        if (!slot || slot->receive.hz != memory.receive.hz) {
+            std::int64_t hz = static_cast<std::int64_t>(memory.receive.hz) + m_misstore->shiftHz;
+            memory.receive.hz = static_cast<std::uint64_t>(
+                std::clamp<std::int64_t>(hz, 0, static_cast<std::int64_t>(kMaxHz)));
+        }
+    }
+    slot = memory;
+}
+
 std::string RadioModel::execute(const Frame& f)
 {
     const std::string& d = f.data;
@@ -264,9 +297,17 @@ std::string RadioModel::execute(const Frame& f)
     case kMemoryWrite:
         if (!d.empty() || (m_memoryMode && !m_working))
             return ng(f);
-        m_memories[m_selected] = snapshot();
+        store(snapshot());
         if (m_memoryMode)
             m_working = m_memories[m_selected];
+        ++m_memoryWrites;
+        return ok(f);
+    case kMemoryClear:
+        if (!d.empty())
+            return ng(f);
+        m_memories[m_selected].reset();
+        if (m_memoryMode)
+            m_working.reset();
         ++m_memoryWrites;
         return ok(f);
     case kMemoryToVfo: {

@@ -18,6 +18,7 @@
 //    in VFO mode only chooses the channel for the next write; in memory mode it recalls it.
 //    A blank memory is selected all the same, but answered NG: an NG to a selection never
 //    means the radio stayed on another memory (a refusal injected for a selection selects too).
+//  - Memory clear (0B) empties the selected memory, in either mode.
 //  - Split and duplex exclude each other: split on cancels duplex, duplex - or + cancels split.
 //  - The duplex offset is set by 0D (three BCD bytes of 100 Hz steps, as 0C reads it) and
 //    stored with every memory write.
@@ -92,6 +93,18 @@ struct Refusal
     int count = -1;
 };
 
+// A memory that answers OK to every memory write yet stores something else, as a radio that
+// does not take a frequency or loses a write can: with `shiftHz` 0 it keeps its old contents;
+// otherwise a write that changes its receive frequency stores that frequency moved by
+// `shiftHz` (a write that leaves it as it was, such as a store in memory mode, stores it as is).
+struct Misstore
+{
+    int memory = 0;
+    std::int64_t shiftHz = 0;
+};
+// "12" (old contents), "12+5000" or "1A-100" (shift in Hz); nullopt for anything else.
+std::optional<Misstore> parseMisstore(std::string_view text);
+
 class RadioModel
 {
 public:
@@ -144,6 +157,7 @@ public:
     void setSilent(bool silent) { m_silent = silent; }
     void addRefusal(Refusal refusal) { m_refusals.push_back(std::move(refusal)); }
     void clearRefusals() { m_refusals.clear(); }
+    void setMisstore(std::optional<Misstore> misstore) { m_misstore = misstore; }
 
     // Every complete frame received, to any address, as hex text ("FEFE58E008FD"), oldest first.
     // Only the newest kFrameLogLimit are kept.
@@ -167,6 +181,7 @@ private:
     std::string execute(const Frame& frame);
     void recall();
     Memory snapshot() const;
+    void store(Memory memory);
     void log(const Frame& frame);
     std::string broadcastsSince(const std::optional<Setting>& before) const;
 
@@ -184,6 +199,7 @@ private:
     bool m_silent = false;
     std::uint64_t m_memoryWrites = 0;
     std::vector<Refusal> m_refusals;
+    std::optional<Misstore> m_misstore;
     FrameParser m_parser;
     std::vector<std::string> m_log;
     std::function<void(const std::string&)> m_observer;

@@ -62,6 +62,9 @@ Faults:
                      (memory to VFO) or 0F01 (split on); with @LOC only while memory LOC is
                      selected. May be given more than once. A refused memory selection is
                      still made, as is that of a blank memory (always answered NG).
+  --misstore LOC[+HZ|-HZ]
+                     memory LOC answers OK to every memory write yet keeps its old contents,
+                     or with a shift stores a new receive frequency moved by HZ
   --late-ms N        every answer comes N ms after the command (beyond the program's wait)
   --garbage          send noise bytes before every answer
   --hangup-after N   hang up when the N-th frame arrives, before answering it, and open a new
@@ -95,6 +98,7 @@ struct Options
     int lateMs = 0;
     int hangUpAfter = 0;
     std::vector<Refusal> refusals;
+    std::optional<Misstore> misstore;
 };
 
 [[noreturn]] void usageError(const std::string& message)
@@ -155,6 +159,12 @@ Options parseArgs(int argc, char** argv)
             o.lateMs = parseMs(a, value());
         } else if (a == "--hangup-after") {
             o.hangUpAfter = parseMs(a, value());
+        } else if (a == "--misstore") {
+            std::string v = value();
+            if (!(o.misstore = parseMisstore(v)))
+                usageError("--misstore takes a memory and an optional shift in Hz, for example "
+                           "12 or 12+5000, not '" +
+                           v + "'");
         } else if (a == "--refuse") {
             std::string v = value();
             Refusal r;
@@ -350,6 +360,7 @@ int main(int argc, char** argv)
         m.setTransceive(opt.transceive);
         for (const auto& r : opt.refusals)
             m.addRefusal(r);
+        m.setMisstore(opt.misstore);
     });
     radio->setLateMs(opt.lateMs);
     radio->setGarbage(opt.garbage);

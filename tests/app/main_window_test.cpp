@@ -121,9 +121,14 @@ TEST_F(MainWindowTest, MenuHasItsCaptionsInOrder)
         civ << (a->isSeparator() ? "-" : a->text() + "|" + a->objectName());
     EXPECT_EQ(civ,
               (QStringList{"IC-706               - 48H|IC7061", "IC-706MKII       - 4EH|IC706mkii1",
-                           "IC-706MKIIG - 58H|IC706MKIIG1", "-", "Fast exchange|FastExchange1"}));
-    EXPECT_TRUE(action("FastExchange1")->isCheckable());
-    EXPECT_FALSE(action("FastExchange1")->isChecked());
+                           "IC-706MKIIG - 58H|IC706MKIIG1", "-", "Fast exchange|FastExchange1",
+                           "Back up before writing|BackupBeforeWrite1",
+                           "Verify after writing|VerifyAfterWrite1", "-",
+                           "Restore Backup...|RestoreBackup1"}));
+    for (const char* name : {"FastExchange1", "BackupBeforeWrite1", "VerifyAfterWrite1"}) {
+        EXPECT_TRUE(action(name)->isCheckable()) << name;
+        EXPECT_FALSE(action(name)->isChecked()) << name;
+    }
     EXPECT_FALSE(action("Errors1")->isEnabled());
     EXPECT_TRUE(action("IC706MKIIG1")->isChecked());
     for (const char* name : {"commportselect1", "OpenCloseEditPanel1", "ClearList1", "helpabout1"})

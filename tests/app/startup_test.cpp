@@ -137,6 +137,23 @@ TEST_F(StartupTest, FastExchangeIsKeptInASectionOfItsOwnAcrossRestarts)
     EXPECT_EQ(iniLines(readFile(ini)), lines);
     EXPECT_FALSE(action("FastExchange1")->isChecked());
     EXPECT_FALSE(form->state().fastExchange);
+
+    // The write options beside it, in the same section; each key appears once it was on.
+    action("VerifyAfterWrite1")->trigger();
+    restart();
+    lines.push_back("VerifyAfterWrite=1");
+    EXPECT_EQ(iniLines(readFile(ini)), lines);
+    EXPECT_TRUE(action("VerifyAfterWrite1")->isChecked());
+    EXPECT_FALSE(action("BackupBeforeWrite1")->isChecked());
+    action("BackupBeforeWrite1")->trigger();
+    action("VerifyAfterWrite1")->trigger();
+    restart();
+    lines = component;
+    lines.insert(lines.end(),
+                 {"[Memvane]", "FastExchange=0", "VerifyAfterWrite=0", "BackupBeforeWrite=1"});
+    EXPECT_EQ(iniLines(readFile(ini)), lines);
+    EXPECT_TRUE(action("BackupBeforeWrite1")->isChecked());
+    EXPECT_FALSE(action("VerifyAfterWrite1")->isChecked());
 }
 
 // How long each exchange waits for the radio: 45 ms unless the user's "ComPort.ini" says

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -137,7 +138,8 @@ TEST_F(CliPty, WriteThenReadGivesTheSameMemories)
         << "true,Mem 7,0014.025000,0003.500000,CW,Narrow,Split On,,00.1000\r\n"
            "false,Mem 9,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"
            "true,Mem 8,0431.500000,0439.100000,FM,Normal,Duplex +,,07.6000\r\n";
-    Result w = cli({"write", "--fast", dir.file("rows.txt")});
+    // The plain write, as the window's "Write to Radio" without its options sends it.
+    Result w = cli({"write", "--fast", "--no-backup", "--no-verify", dir.file("rows.txt")});
     ASSERT_EQ(w.status, 0) << w.err;
     std::vector<std::string> expected =
         writeFrames("0007", "0050021400", "0000500300", "0302", "01");
@@ -354,5 +356,66 @@ TEST_F(CliPty, SpecialMemoriesLevelsProgressAndCheck)
     EXPECT_EQ(frames().size(), beforeCheck);
     Result w = cli({"write", dir.file("w.txt")});
     EXPECT_EQ(w.status, 0) << w.err;
-    EXPECT_EQ(lines(w.err).front(), "Writing Mem 50, row 2");
+    // The backup's reading comes first.
+    const std::vector<std::string> progress = lines(w.err);
+    EXPECT_NE(std::find(progress.begin(), progress.end(), "Writing Mem 50, row 2"), progress.end())
+        << w.err;
+}
+
+// Memory 12 answers OK to every write yet keeps what it held: the write backs memories 10-14 up
+// as a read shows them, names memory 12 as the one that differs and exits 1; restoring the
+// backup (the newest, when none is named) gives the read of before back, blank memory blank.
+TEST_F(CliPty, WriteBacksUpVerifiesAndRestoreGivesTheMemoriesBack)
+{
+    const std::string memories = "10 145.500000 FM Normal 145.500000 FM Normal off off 0.6000\n"
+                                 "11 145.775000 FM Normal 145.175000 FM Normal off - 0.6000\n"
+                                 "12 433.500000 FM Normal 433.500000 FM Normal off off 0.6000\n"
+                                 "14 7.050000 LSB Wide 7.050000 LSB Wide off off 0.1000\n";
+    startRadio(memories, {"--misstore", "12"});
+    Result before =
+        cli({"read", "--fast", "--first", "10", "--last", "14", "-o", dir.file("before.txt")});
+    ASSERT_EQ(before.status, 0) << before.err;
+    std::ofstream(dir.file("rows.txt"))
+        << "true,Mem 10,0146.000000,0146.000000,FM,Normal,Duplex Off,,00.6000\r\n"
+           "true,Mem 11,0014.200000,0014.250000,USB,Normal,Split On,,00.6000\r\n"
+           "true,Mem 12,0144.800000,0144.800000,FM,Narrow,Duplex Off,,00.6000\r\n"
+           "true,Mem 13,0014.200000,0014.200000,USB,Normal,Duplex Off,,00.6000\r\n"
+           "true,Mem 14,0007.100000,0007.100000,CW,Narrow,Duplex Off,,00.6000\r\n";
+    Result w = cli({"write", "--fast", dir.file("rows.txt")});
+    EXPECT_EQ(w.status, 1) << w.err;
+
+    std::vector<std::string> backups;
+    for (const auto& e : fs::directory_iterator(dir.file("bin")))
+        if (e.path().filename().string().rfind("backup-", 0) == 0)
+            backups.push_back(e.path().string());
+    ASSERT_EQ(backups.size(), 1u) << w.err;
+    std::string backup = slurp(backups[0]), read = slurp(dir.file("before.txt"));
+    for (size_t at = read.find("false,"); at != std::string::npos; at = read.find("false,", at))
+        read.replace(at, 6, "true,");
+    EXPECT_EQ(backup, read) << "the backup is the read of before, ticked";
+    std::vector<std::string> differing;
+    for (const std::string& l : lines(w.err))
+        if (l.find("the radio holds") != std::string::npos)
+            differing.push_back(l.substr(0, 7));
+    EXPECT_EQ(differing, (std::vector<std::string>(3, "Mem 12 ")));
+    EXPECT_EQ(lines(w.err).back(), "5 Memory Locations Writen, 1 differs from its row");
+    EXPECT_NE(w.err.find("Backup of 5 memories before writing: " + backups[0]), std::string::npos);
+
+    // The way back, with the radio storing what it is told again.
+    radio.reset();
+    startRadio(slurp(dir.file("memories.txt")));
+    Result r = cli({"restore", "--fast", "--no-backup"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Restoring " + backups[0]), std::string::npos) << r.err;
+    EXPECT_EQ(lines(r.err).back(), "5 Memory Locations Writen, 0 differ from their rows");
+    Result after =
+        cli({"read", "--fast", "--first", "10", "--last", "14", "-o", dir.file("after.txt")});
+    ASSERT_EQ(after.status, 0) << after.err;
+    EXPECT_EQ(slurp(dir.file("after.txt")), slurp(dir.file("before.txt")));
+    EXPECT_EQ(lines(slurp(dir.file("after.txt")))[3], "false,Mem 13, , , , , , , \r");
+
+    // A named backup goes where it is told; the default one is still the only one in bin/.
+    Result named = cli({"restore", "--fast", "--backup", dir.file("mine.txt"), backups[0]});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(slurp(dir.file("mine.txt")), read);
 }

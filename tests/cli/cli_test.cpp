@@ -31,6 +31,12 @@ TEST(CliArguments, OptionsGoBeforeOrAfterTheCommand)
     EXPECT_EQ(o.address, "4E");
     EXPECT_EQ(o.baud, 9600);
 
+    EXPECT_TRUE(o.backup && o.verify) << "a write is safe unless told otherwise";
+    o = parseArguments({"restore", "--no-verify", "--backup=b.txt"});
+    EXPECT_EQ(o.command, "restore");
+    EXPECT_TRUE(o.files.empty());
+    EXPECT_FALSE(o.verify);
+    EXPECT_EQ(o.backupFile, "b.txt");
     o = parseArguments({"write", "--rows", "2,4-5", "--", "-odd name.txt"});
     EXPECT_EQ(o.files, std::vector<std::string>{"-odd name.txt"});
     EXPECT_EQ(o.rows, "2,4-5");
@@ -75,6 +81,14 @@ TEST(CliArguments, BadUsageIsRefusedWithItsReason)
         {{"read", "--format", "csv"}, "--format is 'channel' or 'chirp', not 'csv'"},
         {{"tune", "5", "-o", "x"}, "-o belongs to the read command"},
         {{"read", "--rows", "1"}, "--rows belongs to the write command"},
+        {{"read", "--no-backup"},
+         "--no-backup, --backup and --no-verify belong to write and restore"},
+        {{"tune", "5", "--backup", "x"},
+         "--no-backup, --backup and --no-verify belong to write and restore"},
+        {{"write", "a", "--no-backup", "--backup", "x"},
+         "--backup names the backup that --no-backup leaves out"},
+        {{"restore", "a", "b"}, "usage: memvane-cli restore [FILE]"},
+        {{"write", "a", "--backup"}, "--backup needs a value"},
         {{"convert", "a", "b", "--port", "COM1"},
          "convert does not talk to the radio: --port, --baud, --address and --fast are for read, "
          "write and tune"},

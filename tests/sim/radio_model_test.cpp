@@ -333,3 +333,91 @@ TEST(RadioModel, MemoryNames)
     EXPECT_THROW(RadioModel().memory(108), std::out_of_range);
     EXPECT_THROW(RadioModel().setMemory(0, Memory{}), std::out_of_range);
 }
+
+TEST(RadioModel, MemoryClearEmptiesTheSelectedMemory)
+{
+    RadioModel radio;
+    radio.setMemory(12, memoryOf(145'500'000, 145'500'000));
+    radio.setMemory(13, memoryOf(145'600'000, 145'600'000));
+    ASSERT_EQ(ask(radio, "080012"), OK);
+    EXPECT_EQ(ask(radio, "0B00"), NG) << "no data after the command";
+    EXPECT_EQ(ask(radio, "0B"), OK);
+    EXPECT_FALSE(radio.memory(12));
+    EXPECT_TRUE(radio.memory(13)) << "only the selected memory";
+    EXPECT_EQ(ask(radio, "0B"), OK) << "a blank memory stays blank";
+    ASSERT_EQ(ask(radio, "080013"), OK);
+    ASSERT_EQ(ask(radio, "08"), OK);
+    EXPECT_EQ(ask(radio, "0B"), OK) << "in memory mode too";
+    EXPECT_FALSE(radio.memory(13));
+    EXPECT_EQ(ask(radio, "03"), NG) << "and the working copy is gone with it";
+}
+
+TEST(RadioModel, MisstoredMemoryAnswersOkYetKeepsItsOldContents)
+{
+    RadioModel radio;
+    const Memory old = memoryOf(145'500'000, 145'500'000);
+    radio.setMemory(12, old);
+    radio.setMisstore(Misstore{12, 0});
+    radio.setVfo(Vfo::A, {7'050'000, kModeLsb, kFilterNormal});
+    ASSERT_EQ(ask(radio, "080012"), OK);
+    EXPECT_EQ(ask(radio, "09"), OK);
+    EXPECT_EQ(radio.memory(12), old);
+    ASSERT_EQ(ask(radio, "080013"), NG);
+    EXPECT_EQ(ask(radio, "09"), OK);
+    ASSERT_TRUE(radio.memory(13)) << "every other memory stores what it is told";
+    EXPECT_EQ(radio.memory(13)->receive.hz, 7'050'000u);
+}
+
+TEST(RadioModel, MisstoredMemoryShiftsANewReceiveFrequency)
+{
+    RadioModel radio;
+    radio.setMisstore(Misstore{12, 5000});
+    radio.setVfo(Vfo::A, {145'500'000, kModeFm, kFilterNormal});
+    radio.setVfo(Vfo::B, {145'500'000, kModeFm, kFilterNormal});
+    ASSERT_EQ(ask(radio, "080012"), NG);
+    EXPECT_EQ(ask(radio, "09"), OK);
+    ASSERT_TRUE(radio.memory(12));
+    EXPECT_EQ(radio.memory(12)->receive.hz, 145'505'000u);
+    EXPECT_EQ(radio.memory(12)->transmit.hz, 145'500'000u);
+    // Stores of the memory's own contents (memory mode) do not walk it further.
+    ASSERT_EQ(ask(radio, "08"), OK);
+    EXPECT_EQ(ask(radio, "09"), OK);
+    EXPECT_EQ(ask(radio, "09"), OK);
+    EXPECT_EQ(radio.memory(12)->receive.hz, 145'505'000u);
+
+    radio.setMisstore(Misstore{12, -10'000'000'000});
+    ASSERT_EQ(ask(radio, "0700"), OK);
+    EXPECT_EQ(ask(radio, "09"), OK);
+    EXPECT_EQ(radio.memory(12)->receive.hz, 0u) << "never below 0 Hz";
+}
+
+TEST(RadioModel, MisstoreTexts)
+{
+    struct Row
+    {
+        const char* text;
+        std::optional<Misstore> expected;
+    };
+    const Row rows[] = {
+        {"12", Misstore{12, 0}},
+        {"12+5000", Misstore{12, 5000}},
+        {"1a-100", Misstore{100, -100}},
+        {"C2+1", Misstore{107, 1}},
+        {"0", std::nullopt},
+        {"108", std::nullopt},
+        {"12+", std::nullopt},
+        {"12+5k", std::nullopt},
+        {"12+-5", std::nullopt},
+        {"+5", std::nullopt},
+        {"", std::nullopt},
+        {"12+1234567890", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        std::optional<Misstore> got = parseMisstore(row.text);
+        ASSERT_EQ(got.has_value(), row.expected.has_value()) << row.text;
+        if (got) {
+            EXPECT_EQ(got->memory, row.expected->memory) << row.text;
+            EXPECT_EQ(got->shiftHz, row.expected->shiftHz) << row.text;
+        }
+    }
+}
