@@ -54,6 +54,11 @@ void requireWritableFolder(const std::string& dir);
 // Throws EInOutError unless the existing file `path` may be written by this user.
 void requireWritableFile(const std::string& path);
 
+// Creates `path` as a new empty file, never touching one that exists: false when the name is
+// taken, EInOutError for any other failure. removeFile takes such a file away again.
+bool claimNewFile(const std::string& path);
+void removeFile(const std::string& path) noexcept;
+
 // Makes `path` hold `bytes`, as described above. A folder under the name is "File access
 // denied" (EISDIR); any other file that is not regular is "Not a regular file: <path>"
 // (EINVAL).

@@ -8,9 +8,7 @@
 
 #include <cerrno>
 #include <ctime>
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 
 namespace memvane {
 
@@ -69,16 +67,15 @@ std::string saveNewBackup(const std::string& dir, const std::vector<ChannelRow>&
     for (int n = 1;; ++n) {
         std::string path = dir + (n == 1 ? name : base + "-" + std::to_string(n) + kSuffix);
         // Claim the name first, so that no other backup (or any file) is ever replaced.
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 && errno == EEXIST && n < 1000)
-            continue;
-        if (fd < 0)
-            throw EInOutError::fromErrno(errno);
-        ::close(fd);
+        if (!claimNewFile(path)) {
+            if (n < 1000)
+                continue;
+            throw EInOutError::fromErrno(EEXIST);
+        }
         try {
             replaceFile(path, text);
         } catch (...) {
-            ::unlink(path.c_str());
+            removeFile(path);
             throw;
         }
         return path;
@@ -90,8 +87,12 @@ std::optional<std::string> newestBackup(const std::string& dir)
     std::optional<std::pair<std::string, int>> best;
     std::string bestName;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.empty() ? "." : dir, ec)) {
-        std::string name = entry.path().filename().string();
+    // Names are UTF-8 inside the program; on Windows a narrow path would be the ANSI code page.
+    const std::string folder = dir.empty() ? std::string(".") : dir;
+    const std::filesystem::path where(std::u8string(folder.begin(), folder.end()));
+    for (const auto& entry : std::filesystem::directory_iterator(where, ec)) {
+        const std::u8string u8name = entry.path().filename().u8string();
+        std::string name(u8name.begin(), u8name.end());
         std::optional<std::pair<std::string, int>> key = backupKey(name);
         if (!key || !entry.is_regular_file(ec))
             continue;

@@ -234,6 +234,22 @@ void requireWritableFile(const std::string& path)
         throw EInOutError::fromErrno(errno);
 }
 
+bool claimNewFile(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST)
+        return false;
+    if (fd < 0)
+        throw EInOutError::fromErrno(errno);
+    ::close(fd);
+    return true;
+}
+
+void removeFile(const std::string& path) noexcept
+{
+    ::unlink(path.c_str());
+}
+
 FileRead readRegularFile(const std::string& path, std::size_t maxSize)
 {
     FileRead result;

@@ -136,6 +136,25 @@ void requireWritableFile(const std::string& path)
     CloseHandle(h);
 }
 
+bool claimNewFile(const std::string& path)
+{
+    HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+            return false;
+        throw fileError(error);
+    }
+    CloseHandle(h);
+    return true;
+}
+
+void removeFile(const std::string& path) noexcept
+{
+    DeleteFileW(toWide(path).c_str());
+}
+
 FileRead readRegularFile(const std::string& path, std::size_t maxSize)
 {
     FileRead result;
