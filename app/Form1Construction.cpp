@@ -6,13 +6,13 @@
 #include "app/ChannelListModel.h"
 #include "app/ClickLabel.h"
 #include "app/CommentListModel.h"
-#include "app/ExchangeSettings.h"
 #include "app/ProgramIcon.h"
 #include "app/QtDialogs.h"
 #include "app/Unit2.h"
 #include "app/Unit3.h"
 #include "app/WindowUtil.h"
 #include "civ/ComPortIo.h"
+#include "civ/ExchangeSettings.h"
 #include "core/ExceptionHandler.h"
 #include "core/ProgramFolder.h"
 
@@ -432,12 +432,11 @@ void TForm1::loadComPortDesign()
     ComPort1.OnRxChar = [this](TCustomComPort* sender, int count) {
         ComPort1RxChar(sender, count);
     };
-    try {
-        ComPort1.Loaded();
-    } catch (const std::exception& error) {
-        // A port that does not open is reported and start-up goes on with it closed.
-        HandleApplicationException(error);
-    }
+    // The component hands a failed open to the application's error handler and goes on closed.
+    // Here that failure is held back: "ComPort.ini", loaded a moment later, usually names
+    // another port, and COM1 is rarely the user's.
+    ScopedExceptionHandler holdBack([this](const std::exception&) { m_designOpenFailed = true; });
+    ComPort1.Loaded();
 }
 
 MainWindows::MainWindows() = default;

@@ -3,7 +3,6 @@
 #include "app/Unit1.h"
 
 #include "app/BuildInfo.h"
-#include "app/ExchangeSettings.h"
 #include "app/TextCodec.h"
 #include "app/Unit2.h"
 #include "app/Unit3.h"
@@ -13,6 +12,7 @@
 #include "channels/ChannelWriter.h"
 #include "civ/ComPortIo.h"
 #include "civ/Exchange.h"
+#include "civ/ExchangeSettings.h"
 #include "core/Errors.h"
 #include "core/ExceptionHandler.h"
 #include "core/FileStore.h"
@@ -28,6 +28,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
+
+#include <utility>
 
 namespace memvane {
 
@@ -61,6 +63,9 @@ void TForm1::deferredInitialisation()
     if (m_initialised)
         return;
     m_initialised = true;
+    // Whatever happens below, the design values' failure is not shown on its own: the chosen
+    // port's open decides.
+    const bool designOpenFailed = std::exchange(m_designOpenFailed, false);
     guard([&] {
         setWindowTitle(
             QString::fromStdString("Memvane Ver: 6_2-" + buildTimeText(m_options.buildEpoch)));
@@ -85,15 +90,20 @@ void TForm1::deferredInitialisation()
         // file, and start-up goes on as without one.
         std::string settings = m_state.exedir + kSettingsFile;
         if (fileKindOf(settings) == FileKind::Regular) {
-            ComPort1.LoadSettings(stIniFile, settings); // a failure ends start-up here
+            loadPortSettings(ComPort1, settings); // a failure ends start-up here
             FastExchange1->setChecked(loadFastExchange(settings));
+            m_state.civdelay = loadExchangeWait(settings, m_state.civdelay);
             FastExchange1Click();
         }
         getFileClick(m_comments, *this, m_state.userdir);
         try {
             ComPort1.Open();
-        } catch (const std::exception&) {
-            showMessage(" Error creating the com component");
+        } catch (const std::exception& error) {
+            // After a held-back failure of COM1 the user hears once, about the port in use.
+            if (designOpenFailed)
+                reportException(error);
+            else
+                showMessage(" Error creating the com component");
         }
     });
 }

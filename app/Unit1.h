@@ -15,7 +15,9 @@
 //
 // Start-up: the constructor builds the controls, gives ComPort1 its design values and ends the
 // component's loading (which opens COM1), then FormCreate posts event 1325; the deferred
-// initialisation runs when the event loop delivers it, after the window is visible. Reads and
+// initialisation runs when the event loop delivers it, after the window is visible. A failed
+// open of COM1 is held back until then: when the port "ComPort.ini" chooses opens, nothing is
+// shown; otherwise one message about the port in use. Reads and
 // writes of the radio process events between channels; while one runs (ProgramState::busy)
 // every command that talks to the radio or changes the rows, the port or the radio address is
 // ignored (unlessBusy), and a close request stops the operation at its next channel and closes
@@ -281,6 +283,8 @@ private:
     std::unique_ptr<ScopedExceptionHandler> m_errorHandler;
     std::string m_status;
     bool m_initialised = false;
+    // The design values' open of COM1 failed; held back until the deferred initialisation.
+    bool m_designOpenFailed = false;
     bool m_centred = false;
     bool m_closing = false;
 };

@@ -109,6 +109,7 @@ private:
 struct RadioOptions
 {
     int delayMs = 5;          // the radio's answer delay (memvane-radio's default)
+    int lineRate = 0;         // --line-rate: the radio paces its line at this many bit/s
     std::string memoriesFile; // empty: no memories file
     std::string logFile;      // empty: no frame log
 };

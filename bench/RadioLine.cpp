@@ -36,6 +36,7 @@ void TimingPortIo::clearBuffers()
 int TimingPortIo::write(const std::string& bytes)
 {
     m_current.writeStart = Clock::now();
+    m_current.written = static_cast<int>(bytes.size());
     int n = m_io.write(bytes);
     m_current.writeEnd = Clock::now();
     m_written = true;
@@ -67,6 +68,19 @@ std::string TimingPortIo::read(int maxCount)
     m_current.readEnd = Clock::now();
     m_current.reply += bytes;
     return bytes;
+}
+
+WireLimit wireLimit(const FullReadResult& r, int lineRate, int radioDelayMs)
+{
+    WireLimit w;
+    for (const ExchangeTiming& t : r.timings) {
+        // What was read holds the echo, that is the command, and then the answer.
+        w.bytes += static_cast<long>(std::max(t.reply.size(), static_cast<size_t>(t.written)));
+        if (t.reply.size() > static_cast<size_t>(t.written))
+            ++w.answered;
+    }
+    w.ms = w.bytes * 10'000.0 / lineRate + w.answered * static_cast<double>(radioDelayMs);
+    return w;
 }
 
 RadioLine::RadioLine(const std::string& path) : port("ComPort1")

@@ -28,6 +28,7 @@ struct ExchangeTiming
     Clock::time_point sleepStart, sleepEnd; // the civdelay sleep (fixed wait)
     Clock::time_point readStart, readEnd;   // the first and the last ReadStr
     int requestedSleepMs = 0;
+    int written = 0;           // bytes of the command
     int waits = 0, reads = 0;  // waits for input (fast exchange) and ReadStr calls
     bool waitTimedOut = false; // the fast exchange waited until civdelay had passed
     std::string reply;         // the bytes ReadStr returned
@@ -101,6 +102,17 @@ std::vector<ChannelRow> sampleRowsToWrite(int count);
 
 // Rows that differ from the sample memories (expectedRowTexts); empty when all 99 match.
 std::vector<std::string> compareWithSample(const std::vector<ChannelRow>& rows);
+
+// What the line itself allows for the exchanges of `r`: every byte on the line (the command,
+// which its echo shares, and the answer) at ten bits each at `lineRate`, plus the radio's
+// `radioDelayMs` for each exchange it answered.
+struct WireLimit
+{
+    double ms = 0;
+    long bytes = 0;
+    int answered = 0;
+};
+WireLimit wireLimit(const FullReadResult& r, int lineRate, int radioDelayMs);
 
 // Prints where the time of a full read went, per exchange and in total.
 void printBreakdown(const FullReadResult& r, int civdelay);

@@ -6,6 +6,12 @@
 // above the floor went.
 //
 //   bench_full_read [--civdelay MS] [--radio-delay MS] [--runs N] [--baseline SLEEPS] [--fast]
+//                   [--line-rate BAUD]
+//
+// --line-rate: the radio paces its line as a real one of BAUD bit/s would (memvane-radio
+// --line-rate), and each operation's time is set beside its wire limit: every byte of its
+// commands and answers at ten bits each, plus the radio's delay per answered exchange. Target
+// for the fast exchange: within 10 % of that limit.
 //
 // --fast: per run, a default read and a read with the fast exchange, each against a fresh
 // radio holding the same memories, then the same for "Write to Radio" of 20 rows; each pair is
@@ -44,10 +50,33 @@ struct Trial
     std::string memories;            // the radio's memories file afterwards
 };
 
-Trial runTrial(int civdelay, int radioDelay, bool fast, const std::vector<ChannelRow>* writeRows)
+struct Line
+{
+    int radioDelay = 5;
+    int rate = 0; // bit/s; 0: the pty's own pace
+};
+
+// The time of an operation beside what the line allows for its exchanges.
+void printWireLimit(const std::string& what, const FullReadResult& r, const Line& line, bool target)
+{
+    if (line.rate <= 0)
+        return;
+    WireLimit w = wireLimit(r, line.rate, line.radioDelay);
+    double ratio = r.wallMs / w.ms;
+    printFigure(what + ", wire limit at " + std::to_string(line.rate) + " baud",
+                fixed(w.ms / 1000.0, 3) + " s (" + std::to_string(w.bytes) + " bytes, " +
+                    std::to_string(w.answered) + " answers x " + std::to_string(line.radioDelay) +
+                    " ms); time / limit " + fixed(ratio, 3) +
+                    (target ? std::string(" (target within 10 %: ") +
+                                  (r.failure.empty() && ratio <= 1.1 ? "met" : "MISSED") + ")"
+                            : std::string()));
+}
+
+Trial runTrial(int civdelay, const Line& line, bool fast, const std::vector<ChannelRow>* writeRows)
 {
     TempFolder folder;
-    RadioOptions ro = sampleRadio(folder, radioDelay);
+    RadioOptions ro = sampleRadio(folder, line.radioDelay);
+    ro.lineRate = line.rate;
     Trial t;
     {
         RadioProcess radio(folder, ro);
@@ -65,7 +94,7 @@ Trial runTrial(int civdelay, int radioDelay, bool fast, const std::vector<Channe
 
 // Prints one fixed/fast pair and what differs between them; true when nothing does.
 bool comparePair(const std::string& what, const Trial& fixedTrial, const Trial& fastTrial,
-                 double targetMs)
+                 double targetMs, const Line& line)
 {
     const FullReadResult& a = fixedTrial.result;
     const FullReadResult& b = fastTrial.result;
@@ -86,6 +115,8 @@ bool comparePair(const std::string& what, const Trial& fixedTrial, const Trial& 
     printFigure(what + ", fast exchange", fixed(b.wallMs / 1000.0, 3) + " s (x" +
                                               fixed(a.wallMs / b.wallMs, 1) + " faster" + target +
                                               "), CPU " + fixed(b.cpu.totalMs(), 0) + " ms");
+    printWireLimit(what + ", fixed wait", a, line, false);
+    printWireLimit(what + ", fast exchange", b, line, true);
     std::cout << what << ": rows, error lines, label, frame log and the radio's memories "
               << (diffs.empty() ? "identical" : "DIFFER") << "\n";
     for (size_t i = 0; i < diffs.size() && i < 8; ++i)
@@ -94,27 +125,29 @@ bool comparePair(const std::string& what, const Trial& fixedTrial, const Trial& 
     return diffs.empty();
 }
 
-int runFast(int civdelay, int radioDelay, int runs)
+int runFast(int civdelay, const Line& line, int runs)
 {
     printMachine("bench_full_read --fast: the fast exchange against the fixed wait");
     const std::vector<ChannelRow> rows = sampleRowsToWrite(20);
     bool same = true;
     for (int run = 1; run <= runs; ++run) {
-        std::cout << "run " << run << ": memvane-radio --delay-ms " << radioDelay
+        std::cout << "run " << run << ": memvane-radio --delay-ms " << line.radioDelay
+                  << (line.rate > 0 ? " --line-rate " + std::to_string(line.rate) : "")
                   << " with 99 memories; civdelay " << civdelay << " ms\n";
-        Trial fixedRead = runTrial(civdelay, radioDelay, false, nullptr);
-        Trial fastRead = runTrial(civdelay, radioDelay, true, nullptr);
+        Trial fixedRead = runTrial(civdelay, line, false, nullptr);
+        Trial fastRead = runTrial(civdelay, line, true, nullptr);
         std::vector<std::string> wrong = compareWithSample(fastRead.result.rows);
         std::cout << "fast read: " << 99 - wrong.size() << " of 99 rows as the radio holds them\n";
-        same = comparePair("Read Radio Memory, 99 memories", fixedRead, fastRead, 12'000) &&
+        same = comparePair("Read Radio Memory, 99 memories", fixedRead, fastRead,
+                           line.rate > 0 ? 0 : 12'000, line) &&
                wrong.empty() && same;
-        Trial fixedWrite = runTrial(civdelay, radioDelay, false, &rows);
-        Trial fastWrite = runTrial(civdelay, radioDelay, true, &rows);
+        Trial fixedWrite = runTrial(civdelay, line, false, &rows);
+        Trial fastWrite = runTrial(civdelay, line, true, &rows);
         // A read stores every memory back as it was, so this says the writes took effect.
         std::cout << "the radio's memories after the write differ from those after the read: "
                   << (fastWrite.memories != fastRead.memories ? "yes" : "NO") << "\n";
         same = comparePair("Write to Radio, " + std::to_string(rows.size()) + " rows", fixedWrite,
-                           fastWrite, 0) &&
+                           fastWrite, 0, line) &&
                same;
     }
     std::cout << "overall: the fast exchange " << (same ? "matched" : "DID NOT MATCH")
@@ -124,7 +157,8 @@ int runFast(int civdelay, int radioDelay, int runs)
 
 int run(int argc, char** argv)
 {
-    int civdelay = 45, radioDelay = 5, runs = 1, baseline = 200;
+    int civdelay = 45, runs = 1, baseline = 200;
+    Line line;
     bool fast = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--fast")) {
@@ -136,7 +170,9 @@ int run(int argc, char** argv)
         if (!std::strcmp(argv[i], "--civdelay"))
             civdelay = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--radio-delay"))
-            radioDelay = std::atoi(argv[i + 1]);
+            line.radioDelay = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--line-rate"))
+            line.rate = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--runs"))
             runs = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--baseline"))
@@ -145,7 +181,7 @@ int run(int argc, char** argv)
     }
     QCoreApplication app(argc, argv);
     if (fast)
-        return runFast(civdelay, radioDelay, runs);
+        return runFast(civdelay, line, runs);
     printMachine("bench_full_read: Read Radio Memory, 99 memories, against memvane-radio");
 
     // The machine's own share: how late a plain sleep of civdelay wakes up right now, with no
@@ -172,13 +208,16 @@ int run(int argc, char** argv)
 
     for (int run = 1; run <= runs; ++run) {
         TempFolder folder;
-        RadioProcess radio(folder, sampleRadio(folder, radioDelay));
-        RadioLine line(radio.link());
-        std::cout << "run " << run << ": memvane-radio --delay-ms " << radioDelay
+        RadioOptions ro = sampleRadio(folder, line.radioDelay);
+        ro.lineRate = line.rate;
+        RadioProcess radio(folder, ro);
+        RadioLine port(radio.link());
+        std::cout << "run " << run << ": memvane-radio --delay-ms " << line.radioDelay
+                  << (line.rate > 0 ? " --line-rate " + std::to_string(line.rate) : "")
                   << " with 99 memories; civdelay " << civdelay << " ms\n";
         ProcCpu radio0 = radio.cpu();
 
-        FullReadResult r = runFullRead(line, civdelay);
+        FullReadResult r = runFullRead(port, civdelay);
 
         ProcCpu radio1 = radio.cpu();
         double floor = 99.0 * 16 * civdelay;
@@ -196,6 +235,7 @@ int run(int argc, char** argv)
         // A read that ended early has no meaningful overhead: the floor assumes 1584 waits.
         bool complete = r.failure.empty() && r.timings.size() == 1584;
         printFigure("full read time", fixed(r.wallMs / 1000.0, 3) + " s");
+        printWireLimit("full read", r, line, false);
         printFigure("overhead over the " + fixed(floor / 1000.0, 2) + " s floor",
                     fixed(overhead, 1) + " ms = " + fixed(100.0 * overhead / floor, 3) +
                         " % (target < 0.5 %: " +

@@ -59,6 +59,22 @@ void applyDesignValues(TCustomComPort& port)
     port.FlowControl().SetXonXoffIn(false);
 }
 
+void loadPortSettings(TCustomComPort& port, const std::string& iniPath)
+{
+    // A key the file lacks keeps the port's value, so the wider set changes nothing else.
+    const TStoredProps stored = port.StoredProps();
+    TStoredProps loaded = stored;
+    loaded.Include(spFlowControl);
+    port.SetStoredProps(loaded);
+    try {
+        port.LoadSettings(stIniFile, iniPath);
+    } catch (...) {
+        port.SetStoredProps(stored);
+        throw;
+    }
+    port.SetStoredProps(stored);
+}
+
 std::string monitorTransceive(TCustomComPort& port, ProgramState& state)
 {
     ComPortIo io(port);

@@ -47,6 +47,13 @@ private:
 // sets them the same way before it reads the settings file.
 void applyDesignValues(TCustomComPort& port);
 
+// Loads "ComPort.ini" (the component's section) into a port that has the design values: the
+// basic settings the file holds, and also the flow-control keys when the user has written them
+// (FlowControl.ControlDTR=Enable and FlowControl.ControlRTS=Enable power an interface from the
+// port's lines). Storing keeps to the basic settings, so those keys stay as the user wrote
+// them. Throws what LoadSettings throws.
+void loadPortSettings(TCustomComPort& port, const std::string& iniPath);
+
 // ComPort1RxChar's work on the component: drains its receive queue, decodes the broadcasts into
 // rxfreq/rxmode/rxfilter and returns Memo3's text. Never throws.
 std::string monitorTransceive(TCustomComPort& port, ProgramState& state);

@@ -4,6 +4,7 @@
 #include "channels/ChannelTuner.h"
 #include "channels/ChannelWriter.h"
 #include "civ/ComPortIo.h"
+#include "civ/ExchangeSettings.h"
 #include "cli/TerminalUi.h"
 #include "core/Errors.h"
 #include "core/Numbers.h"
@@ -122,8 +123,10 @@ struct Radio
         std::string settings =
             currentFileFolder(settingsFolder(), MEMVANE_APP_ID).dir + kSettingsFile;
         std::error_code ec;
-        if (std::filesystem::is_regular_file(settings, ec))
-            port.LoadSettings(stIniFile, settings);
+        if (std::filesystem::is_regular_file(settings, ec)) {
+            loadPortSettings(port, settings);
+            state.civdelay = loadExchangeWait(settings, state.civdelay);
+        }
         if (options.port)
             port.SetPort(*options.port);
         if (options.baud) {

@@ -129,7 +129,9 @@ TFlowControl StrToFlowControl(std::string_view text, TFlowControl fallback)
 
 std::uint32_t BaudRateToInt(TBaudRate v)
 {
-    return v >= 0 && v < BaudRateCount ? kBaudValues[v] : 0;
+    // As a number: a value cast from a stored ordinal may lie outside the enumeration.
+    const int i = static_cast<int>(v);
+    return i >= 0 && i < BaudRateCount ? kBaudValues[i] : 0;
 }
 std::uint8_t StopBitsToCode(TStopBits v)
 {

@@ -29,6 +29,8 @@ PtyRadio::PtyRadio(const PtyRadioOptions& options) : m_options(options), m_model
 {
     if (m_options.delayMs < 0)
         m_options.delayMs = 0;
+    if (m_options.lineRate < 0)
+        m_options.lineRate = 0;
     m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_wake < 0)
         throwErrno("cannot create eventfd");
@@ -132,6 +134,7 @@ void PtyRadio::closePty()
         m_slave.clear();
         m_hungUp = true;
         m_pending.clear();
+        m_lineFree = {};
     }
     if (m_keeper >= 0)
         ::close(m_keeper);
@@ -188,7 +191,9 @@ void PtyRadio::wake()
 void PtyRadio::run()
 {
     for (;;) {
-        int timeoutMs = -1;
+        // To the microsecond: a paced line sends a byte every half millisecond at 19200.
+        timespec timeout{};
+        bool due = false;
         int request = 0;
         {
             std::lock_guard lock(m_mutex);
@@ -197,9 +202,12 @@ void PtyRadio::run()
             request = m_requestHangUp;
             m_requestHangUp = 0;
             if (!m_pending.empty()) {
-                auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_pending.front().due -
+                auto wait = std::chrono::ceil<std::chrono::microseconds>(m_pending.front().due -
                                                                          Clock::now());
-                timeoutMs = static_cast<int>(std::max<long long>(0, wait.count()));
+                long long us = std::max<long long>(0, wait.count());
+                timeout.tv_sec = static_cast<time_t>(us / 1'000'000);
+                timeout.tv_nsec = static_cast<long>(us % 1'000'000) * 1000;
+                due = true;
             }
         }
         if (request != 0) {
@@ -233,7 +241,7 @@ void PtyRadio::run()
         }
 
         pollfd fds[2] = {{m_wake, POLLIN, 0}, {m_master, POLLIN, 0}};
-        int n = ::poll(fds, m_master >= 0 ? 2 : 1, timeoutMs);
+        int n = ::ppoll(fds, m_master >= 0 ? 2 : 1, due ? &timeout : nullptr, nullptr);
         if (n < 0 && errno != EINTR)
             return;
         if (n > 0 && (fds[0].revents & POLLIN)) {
@@ -263,7 +271,14 @@ void PtyRadio::readMaster()
         if (n <= 0)
             return;
         std::string bytes(buf, static_cast<std::size_t>(n));
-        writeMaster(bytes); // the shared line's echo, before anything the radio says
+        const Clock::time_point readAt = Clock::now();
+        Clock::time_point heard = readAt; // when the command's last byte is off the line
+        if (m_options.lineRate > 0) {
+            std::lock_guard lock(m_mutex);
+            heard = schedule(bytes, heard); // each byte echoed when it has crossed the line
+        } else {
+            writeMaster(bytes); // the shared line's echo, before anything the radio says
+        }
         std::function<void()> onWrite;
         bool hangingUp = false;
         {
@@ -274,7 +289,8 @@ void PtyRadio::readMaster()
                 if (m_garbage)
                     answer.insert(0, kGarbage);
                 int ms = m_lateMs > 0 ? m_lateMs : m_options.delayMs;
-                schedule(std::move(answer), Clock::now() + std::chrono::milliseconds(ms));
+                schedule(std::move(answer), heard + std::chrono::milliseconds(ms), true);
+                m_lastAnswer = AnswerTimes{readAt, std::nullopt};
             }
             if (m_model.memoryWrites() != writes)
                 onWrite = m_onMemoryWrite;
@@ -310,26 +326,48 @@ void PtyRadio::flushDue()
 {
     for (;;) {
         std::string bytes;
+        bool endsAnswer = false;
         {
             std::lock_guard lock(m_mutex);
             if (m_pending.empty() || m_pending.front().due > Clock::now())
                 return;
             bytes = std::move(m_pending.front().bytes);
+            endsAnswer = m_pending.front().endsAnswer;
             m_pending.pop_front();
         }
         writeMaster(bytes);
+        if (endsAnswer) {
+            std::lock_guard lock(m_mutex);
+            if (m_lastAnswer)
+                m_lastAnswer->sent = Clock::now();
+        }
     }
 }
 
-void PtyRadio::schedule(std::string bytes, Clock::time_point due)
+PtyRadio::Clock::time_point PtyRadio::schedule(std::string bytes, Clock::time_point due,
+                                               bool answer)
 {
     if (bytes.empty())
-        return;
+        return due;
+    if (m_options.lineRate > 0) {
+        // One byte after the other on the line, each done ten bit times after it started.
+        const auto byteTime = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::nanoseconds(10'000'000'000LL / m_options.lineRate));
+        Clock::time_point at = std::max(due, m_lineFree);
+        for (char c : bytes) {
+            at += byteTime;
+            m_pending.push_back(Pending{at, std::string(1, c)});
+        }
+        m_pending.back().endsAnswer = answer;
+        m_lineFree = at;
+        return at;
+    }
     // Keep the order of equal times: after everything due no later.
     auto it = m_pending.end();
     while (it != m_pending.begin() && std::prev(it)->due > due)
         --it;
-    m_pending.insert(it, Pending{due, std::move(bytes)});
+    m_pending.insert(it, Pending{due, std::move(bytes), answer});
+    return due;
 }
 
 std::string PtyRadio::slavePath() const
@@ -487,6 +525,12 @@ void PtyRadio::setReopenCallback(std::function<void(const std::string&)> callbac
 {
     std::lock_guard lock(m_mutex);
     m_onReopen = std::move(callback);
+}
+
+std::optional<PtyRadio::AnswerTimes> PtyRadio::lastAnswer() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastAnswer;
 }
 
 std::uint64_t PtyRadio::droppedBytes() const

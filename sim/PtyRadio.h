@@ -11,6 +11,11 @@
 //    is due; it never spins. Every byte read from the master is written back at once (the
 //    shared CI-V line echoes everything), then fed to the RadioModel; the radio's answer goes
 //    out `delayMs` later (late-reply fault: `lateMs` later).
+//  - With `lineRate` the radio keeps the pace of a real line of that many bits per second (ten
+//    bits a byte): the bytes a client writes reach the pty at once, so the radio lets each of
+//    them take its turn on the line and echoes it when its turn ends; the answer follows
+//    `delayMs` after the command's last byte, byte by byte at the same pace. Everything it sends
+//    shares the one line, as on the CI-V bus.
 //  - Bytes the client does not read pile up in the pty (a few kB); beyond that they are
 //    dropped, as on a real line nobody listens to.
 //  - A hang-up closes the master (every client fd sees EIO / POLLHUP); with reopen a new pty is
@@ -30,6 +35,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,6 +46,7 @@ struct PtyRadioOptions
 {
     std::uint8_t address = 0x58;
     int delayMs = 5;      // reply delay: well inside the program's 45 ms wait
+    int lineRate = 0;     // bits per second of the simulated line; 0: the pty's own speed
     std::string linkPath; // symlink to the slave, made at start, removed at the end
     std::string logPath;  // file that gets every frame received as a hex text line
 };
@@ -105,6 +112,16 @@ public:
 
     std::uint64_t droppedBytes() const;
 
+    // The last command that got an answer: when the radio read it off the pty, and when the
+    // answer's last byte went out (empty while it is still due). Lets a test of the program's
+    // real wait tell a late radio from a busy machine.
+    struct AnswerTimes
+    {
+        std::chrono::steady_clock::time_point heard;
+        std::optional<std::chrono::steady_clock::time_point> sent;
+    };
+    std::optional<AnswerTimes> lastAnswer() const;
+
     // The noise sent before every reply in the garbage fault. It holds no frame and no FD that a
     // reader could take for the end of a frame it expects.
     static const std::string kGarbage;
@@ -115,6 +132,7 @@ private:
     {
         Clock::time_point due;
         std::string bytes;
+        bool endsAnswer = false;
     };
 
     void openPty();  // thread or constructor; m_mutex not held
@@ -124,7 +142,9 @@ private:
     void readMaster();
     void writeMaster(const std::string& bytes);
     void flushDue();
-    void schedule(std::string bytes, Clock::time_point due); // m_mutex held
+    // Queues bytes to go out at `due`; at a line rate, each byte at its turn on the line from
+    // then on. Returns when the last byte will have gone out. m_mutex held.
+    Clock::time_point schedule(std::string bytes, Clock::time_point due, bool answer = false);
     void makeLink(const std::string& slave);
     void removeLink();
 
@@ -133,6 +153,8 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::deque<Pending> m_pending;
+    Clock::time_point m_lineFree; // a paced line is busy until then
+    std::optional<AnswerTimes> m_lastAnswer;
     std::FILE* m_logFile = nullptr;
     int m_lateMs = 0;
     bool m_garbage = false;

@@ -51,6 +51,9 @@ Options:
                      write and at exit (created when missing)
   --address HEX      CI-V address: 58 (default), 48 or 4E
   --delay-ms N       answer N ms after a command (default 5)
+  --line-rate [BAUD] send at the pace of a real line of BAUD bits per second (19200 when no
+                     number follows): each byte echoed when it has crossed the line, the answer
+                     after its delay at the same pace
   --log FILE         write every frame received to FILE, one hex text line per frame
   --transceive       broadcast the frequency and mode whenever they change
 Faults:
@@ -133,6 +136,13 @@ Options parseArgs(int argc, char** argv)
                 usageError("--address must be 58, 48 or 4E, not '" + v + "'");
         } else if (a == "--delay-ms") {
             o.radio.delayMs = parseMs(a, value());
+        } else if (a == "--line-rate") {
+            const bool given = i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9';
+            std::string v = given ? value() : "19200";
+            if (v.size() > 7 || v.find_first_not_of("0123456789") != v.npos ||
+                memvane::StrToInt(v) < 50)
+                usageError("--line-rate needs bits per second, such as 19200, not '" + v + "'");
+            o.radio.lineRate = memvane::StrToInt(v);
         } else if (a == "--log") {
             o.radio.logPath = value();
         } else if (a == "--transceive") {

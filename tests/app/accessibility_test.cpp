@@ -141,7 +141,8 @@ TEST_F(AccessibilityTest, SpaceTicksTheRowAndEnterOrTheMenuKeyOpensIt)
     list->selectRow(0);
     action("showNames1")->trigger();
     form->ListView2->setFocus();
-    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(5, 5));
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                              form->ListView2->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(form->ListView2, &menuKey);
     EXPECT_TRUE(form->Panel3->isVisible());
     EXPECT_EQ(form->Edit2->text(), "Mem 5");

@@ -7,6 +7,7 @@
 #include "tests/channels/Sequences.h"
 #include "tests/civ/PtyLine.h"
 #include "tests/support/FakeUi.h"
+#include "tests/support/RadioWait.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +37,8 @@ struct RadioPty : ::testing::Test
     void SetUp() override
     {
         state.fillNameTables();
-        // Short, with room for a loaded machine: the radio answers as soon as it is scheduled.
-        state.civdelay = 30;
+        // The radio answers as soon as it is scheduled; the wait is for a busy machine.
+        waitAsABusyMachineNeeds(state);
         line.radio.setDelayMs(0);
     }
     void fill(int first, int last)
@@ -57,6 +58,7 @@ TEST_F(RadioPty, FullReadOfNinetyNineMemories)
 {
     // The program's own wait: 1584 exchanges, and one late scheduling would end the read.
     state.civdelay = 45;
+    state.fastExchange = false;
     fill(1, 99);
     // Blank memories answer their selection NG and are selected all the same.
     line.radio.withModel([](sim::RadioModel& m) {
@@ -68,7 +70,7 @@ TEST_F(RadioPty, FullReadOfNinetyNineMemories)
     try {
         readAllChannels(ctx);
     } catch (const EAbort&) {
-        FAIL() << ::testing::PrintToString(ui.errorLines);
+        FAIL() << ::testing::PrintToString(ui.errorLines) << line.busyMachineNote(45);
     } catch (const AppError& e) {
         FAIL() << e.message() << " at " << state.memloc
                << "; radio hung up: " << line.radio.hungUp() << "; frames "
@@ -137,9 +139,8 @@ TEST_F(RadioPty, LostLineClosesThePortAndTheSameLinkWorksAgain)
     fill(1, 2);
     EXPECT_EQ(readChannel(ctx, 1, false).rx, "0145.012500");
 
-    // The radio drops its pty at the third frame, before answering it. The wait is long enough
-    // for the radio to have done so by the time the exchange reads.
-    state.civdelay = 200;
+    // The radio drops its pty at the third frame, before answering it; the exchange's wait
+    // sees the line go.
     line.radio.hangUpAfter(3);
     try {
         readChannel(ctx, 2, false);
@@ -153,7 +154,6 @@ TEST_F(RadioPty, LostLineClosesThePortAndTheSameLinkWorksAgain)
     EXPECT_EQ(line.port.EventThread(), nullptr);
 
     // Back on the same link: the next command simply works, with the settings as they were.
-    state.civdelay = 30;
     line.radio.reopen();
     line.radio.clearFrameLog();
     EXPECT_EQ(readChannel(ctx, 2, false).rx, "0145.025000");
@@ -177,11 +177,16 @@ TEST_F(RadioPty, GoToChan)
 TEST_F(RadioPty, RereadWithTheRealDelay)
 {
     state.civdelay = 45;
+    state.fastExchange = false;
     line.radio.setDelayMs(5);
     fill(1, 3);
     for (int i = 1; i <= 3; ++i)
         list.append(row(i != 2, "Mem " + std::to_string(i), "", "", "", "", ""));
-    rereadTickedChannels(ctx);
+    try {
+        rereadTickedChannels(ctx);
+    } catch (const EAbort&) {
+        FAIL() << ::testing::PrintToString(ui.errorLines) << line.busyMachineNote(45);
+    }
     std::vector<std::string> expected = readFrames("0001");
     append(expected, readFrames("0003"));
     EXPECT_EQ(line.radio.frameLog(), expected);

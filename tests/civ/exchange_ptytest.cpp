@@ -6,6 +6,7 @@
 #include "tests/civ/PtyLine.h"
 #include "tests/civ/ScriptedPort.h"
 #include "tests/support/FakeUi.h"
+#include "tests/support/RadioWait.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +24,15 @@ struct ExchangePty : ::testing::Test
     void SetUp() override
     {
         state.fillNameTables();
-        state.civdelay = 30; // short, with room for a loaded machine
+        waitAsABusyMachineNeeds(state);
         state.memloc = "Mem 7";
         ui.label = "Reading Memory Location 7";
+    }
+    // For the tests of a missing answer: the fixed wait, short, as nothing is waited for.
+    void shortFixedWait()
+    {
+        state.fastExchange = false;
+        state.civdelay = 30;
     }
     std::string exchange(const std::string& frameHex, const std::string& look1)
     {
@@ -84,6 +91,7 @@ TEST_F(ExchangePty, AnyAnswerTakesTheRefusal)
 
 TEST_F(ExchangePty, SilentRadioLeavesOnlyTheEchoAndAborts)
 {
+    shortFixedWait();
     line.radio.setSilent(true);
     bool afterCall = false;
     try {
@@ -98,6 +106,7 @@ TEST_F(ExchangePty, SilentRadioLeavesOnlyTheEchoAndAborts)
 
 TEST_F(ExchangePty, LateReplyIsNoReplyAndWaitsForTheMonitor)
 {
+    shortFixedWait();
     line.radio.tune(7'100'000);
     line.radio.setLateMs(state.civdelay + 200);
     EXPECT_THROW(exchange("FEFE58E003FD", "FEFEE05803"), EAbort);
@@ -123,6 +132,7 @@ TEST_F(ExchangePty, GarbageBeforeTheReplyDoesNoHarm)
 
 TEST_F(ExchangePty, AddressFourEIsNotAnsweredByARadioAtFiftyEight)
 {
+    shortFixedWait();
     state.civhex = "4E";
     EXPECT_THROW(exchange("FEFE4EE008FD", "FEFEE04EFB"), EAbort);
     expectNoReplyLines("FEFE4EE008FD");
@@ -131,15 +141,21 @@ TEST_F(ExchangePty, AddressFourEIsNotAnsweredByARadioAtFiftyEight)
 TEST_F(ExchangePty, WithTheRealDelay)
 {
     state.civdelay = 45;
+    state.fastExchange = false;
     line.radio.setDelayMs(5);
     line.radio.tune(145'500'000);
     line.radio.withModel([](sim::RadioModel& m) { m.setMemory(99, sim::Memory{}); });
-    EXPECT_EQ(exchange("FEFE58E003FD", "FEFEE05803"), "0000504501");
-    EXPECT_EQ(exchange("FEFE58E0080099FD", "FEFEE058"), "FB");
+    try {
+        EXPECT_EQ(exchange("FEFE58E003FD", "FEFEE05803"), "0000504501");
+        EXPECT_EQ(exchange("FEFE58E0080099FD", "FEFEE058"), "FB");
+    } catch (const EAbort&) {
+        FAIL() << ::testing::PrintToString(ui.errorLines) << line.busyMachineNote(45);
+    }
 }
 
 TEST_F(ExchangePty, HungUpLineIsAnErrorNotAHang)
 {
+    shortFixedWait();
     line.radio.hangUp();
     try {
         exchange("FEFE58E008FD", "FEFEE058FB");
@@ -186,10 +202,14 @@ TEST_F(ExchangePty, FastExchangeGivesTheFixedWaitsResults)
     line.radio.tune(145'500'000);
     line.radio.refuse({std::string(1, '\x0A'), 0, 1});
     line.radio.withModel([](sim::RadioModel& m) { m.setMemory(99, sim::Memory{}); });
-    EXPECT_EQ(exchange("FEFE58E003FD", "FEFEE05803"), "0000504501");
-    EXPECT_EQ(line.port.InputCount(), 0);
-    EXPECT_EQ(exchange("FEFE58E0080099FD", "FEFEE058"), "FB");
-    EXPECT_EQ(exchange("FEFE58E00AFD", "FEFEE058FB"), "");
+    try {
+        EXPECT_EQ(exchange("FEFE58E003FD", "FEFEE05803"), "0000504501");
+        EXPECT_EQ(line.port.InputCount(), 0);
+        EXPECT_EQ(exchange("FEFE58E0080099FD", "FEFEE058"), "FB");
+        EXPECT_EQ(exchange("FEFE58E00AFD", "FEFEE058FB"), "");
+    } catch (const EAbort&) {
+        FAIL() << ::testing::PrintToString(ui.errorLines) << line.busyMachineNote(45);
+    }
     EXPECT_EQ(line.port.InputCount(), 0);
     EXPECT_EQ(ui.errorLines,
               (std::vector<std::string>{

@@ -1,8 +1,8 @@
 // memvane-cli as a script runs it, against memvane-radio on a pseudo-terminal: the radio's frame
 // log against the command sequences, the files against what the window's own read and save
 // make, and the exit codes. Each test runs a private copy of the tool with its own
-// "ComPort.ini", so no real settings file is read. The tool keeps the radio's real 45 ms wait;
-// the tests read only a few memories.
+// "ComPort.ini", so no real settings file is read. That file gives the tool a wait a busy machine
+// meets, and every radio command runs with --fast, which stops waiting when the answer is in.
 #include "channels/ChannelReader.h"
 #include "files/ChannelFile.h"
 #include "sim/MemoryFile.h"
@@ -12,6 +12,7 @@
 #include "tests/soak/ChannelExpectations.h"
 #include "tests/support/FakeUi.h"
 #include "tests/support/Files.h"
+#include "tests/support/RadioWait.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +53,8 @@ struct CliPty : ::testing::Test
     {
         fs::create_directory(dir.file("bin"));
         fs::copy_file(MEMVANE_CLI_EXE, tool);
-        std::ofstream(dir.file("bin/ComPort.ini")) << "[ComPort1]\r\nPort=" << link << "\r\n";
+        std::ofstream(dir.file("bin/ComPort.ini")) << "[ComPort1]\r\nPort=" << link << "\r\n"
+                                                   << busyMachineSettings();
     }
 
     void startRadio(const std::string& memories, std::vector<std::string> extra = {})
@@ -91,7 +93,7 @@ struct CliPty : ::testing::Test
 TEST_F(CliPty, ReadSendsTheWindowsFramesAndWritesWhatSaveToFileWrites)
 {
     startRadio(kMemories);
-    Result r = cli({"read", "--first", "1", "--last", "5", "-o", dir.file("read.txt")});
+    Result r = cli({"read", "--fast", "--first", "1", "--last", "5", "-o", dir.file("read.txt")});
     ASSERT_EQ(r.status, 0) << r.err;
 
     std::vector<std::string> expected;
@@ -109,6 +111,7 @@ TEST_F(CliPty, ReadSendsTheWindowsFramesAndWritesWhatSaveToFileWrites)
     });
     ProgramState state;
     state.fillNameTables();
+    waitAsABusyMachineNeeds(state);
     FakeUi ui;
     ChannelList list;
     RadioContext ctx{state, ui, line.io, list};
@@ -134,15 +137,14 @@ TEST_F(CliPty, WriteThenReadGivesTheSameMemories)
         << "true,Mem 7,0014.025000,0003.500000,CW,Narrow,Split On,,00.1000\r\n"
            "false,Mem 9,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"
            "true,Mem 8,0431.500000,0439.100000,FM,Normal,Duplex +,,07.6000\r\n";
-    Result w = cli({"write", dir.file("rows.txt")});
+    Result w = cli({"write", "--fast", dir.file("rows.txt")});
     ASSERT_EQ(w.status, 0) << w.err;
     std::vector<std::string> expected =
         writeFrames("0007", "0050021400", "0000500300", "0302", "01");
     append(expected, writeFrames("0008", "0000503104", "0000103904", "0501", "12"));
     EXPECT_EQ(frames(), expected);
 
-    // Read back as CHIRP CSV (with the fast exchange, which must not change a thing), and that
-    // converted to a channel file.
+    // Read back as CHIRP CSV, and that converted to a channel file.
     Result r = cli({"read", "--fast", "--first", "7", "--last", "8", "-o", dir.file("back.csv")});
     ASSERT_EQ(r.status, 0) << r.err;
     Result c = cli({"convert", dir.file("back.csv"), dir.file("back.txt")});
@@ -155,7 +157,7 @@ TEST_F(CliPty, WriteThenReadGivesTheSameMemories)
 TEST_F(CliPty, ExitCodesForASilentRadioAMissingPortAndABadFile)
 {
     startRadio(kMemories, {"--silent"});
-    Result silent = cli({"read", "-o", dir.file("none.txt")});
+    Result silent = cli({"read", "--fast", "-o", dir.file("none.txt")});
     EXPECT_EQ(silent.status, 1);
     EXPECT_EQ(lines(silent.err),
               (std::vector<std::string>{"Reading Memory Location 1",
@@ -175,7 +177,7 @@ TEST_F(CliPty, ExitCodesForASilentRadioAMissingPortAndABadFile)
     std::ofstream(dir.file("bad.txt"))
         << "true,Mem 7,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n"
            "true,Mem 8,0145.500000,0145.500000,FM,Normal,Duplex Sideways,,00.6000\r\n";
-    Result bad = cli({"write", dir.file("bad.txt")});
+    Result bad = cli({"write", "--fast", dir.file("bad.txt")});
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err, "memvane-cli: " + dir.file("bad.txt") +
                            ": row 2 (Mem 8): '' is not a valid integer value\n");
@@ -187,23 +189,24 @@ TEST_F(CliPty, ExitCodesForASilentRadioAMissingPortAndABadFile)
 TEST_F(CliPty, BlankMemoriesAreNoFailureOtherRefusalsAre)
 {
     startRadio(kMemories, {"--refuse", "04@5"});
-    Result read = cli({"read", "--first", "6", "--last", "6", "-o", dir.file("six.txt")});
+    Result read = cli({"read", "--fast", "--first", "6", "--last", "6", "-o", dir.file("six.txt")});
     EXPECT_EQ(read.status, 0) << read.err;
     EXPECT_EQ(slurp(dir.file("six.txt")), "false,Mem 6, , , , , , , \r\n");
 
     std::ofstream(dir.file("six.txt"))
         << "true,Mem 6,0145.500000,0145.500000,FM,Normal,Duplex Off,,00.6000\r\n";
-    Result write = cli({"write", dir.file("six.txt")});
+    Result write = cli({"write", "--fast", dir.file("six.txt")});
     EXPECT_EQ(write.status, 0) << write.err;
 
-    Result refused = cli({"read", "--first", "5", "--last", "5"});
+    Result refused = cli({"read", "--fast", "--first", "5", "--last", "5"});
     EXPECT_EQ(refused.status, 1) << refused.err;
 }
 
 TEST_F(CliPty, CtrlCStopsAtTheNextMemory)
 {
-    startRadio(kMemories);
-    Child child({tool, "read", "-o", dir.file("stopped.txt")});
+    // A radio slow enough that the 99 memories are still being read when Ctrl-C comes.
+    startRadio(kMemories, {"--delay-ms", "20"});
+    Child child({tool, "read", "--fast", "-o", dir.file("stopped.txt")});
     ASSERT_TRUE(eventually([&] { return frames().size() >= 20; }, 60s));
     ::kill(child.pid(), SIGINT);
     ASSERT_EQ(child.wait(60s), 130) << child.errors();

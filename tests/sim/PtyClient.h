@@ -133,6 +133,19 @@ private:
     int m_fd = -1;
 };
 
+// For a check that a late answer has not come yet, made `lateMs` after `written` or later: the
+// test slept beyond the answer's time because the machine kept it from running, and says so.
+inline std::string busyMachineNote(std::chrono::steady_clock::time_point written, int lateMs)
+{
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - written)
+                  .count();
+    if (ms < lateMs)
+        return {};
+    return "; the machine was too busy: the read came " + std::to_string(ms) +
+           " ms after the write, when the late answer (" + std::to_string(lateMs) + " ms) was due";
+}
+
 // A child process with a pipe on its stdin and its stdout.
 class Child
 {

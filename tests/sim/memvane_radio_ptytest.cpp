@@ -145,10 +145,12 @@ TEST(MemvaneRadio, SilentAndLate)
     {
         Child radio({kExe, "--late-ms", "300"});
         PtyClient client(radio.line());
+        const auto written = std::chrono::steady_clock::now();
         client.write(fromHex("FEFE58E008FD"));
         std::this_thread::sleep_for(45ms);
         std::string inTime = client.readNow();
-        EXPECT_LE(inTime.size(), 6u) << "no answer within the wait";
+        EXPECT_LE(inTime.size(), 6u)
+            << "no answer within the wait" << busyMachineNote(written, 300);
         EXPECT_EQ(toHex(inTime + client.readUntil(12 - inTime.size(), 5s)), "FEFE58E008FD"
                                                                             "FEFEE058FBFD");
     }
@@ -216,6 +218,19 @@ TEST(MemvaneRadio, HangUpAfterFrames)
     EXPECT_EQ(ask(client, "0700", 6), "FEFEE058FBFD");
 }
 
+TEST(MemvaneRadio, LineRateWithAndWithoutItsNumber)
+{
+    for (std::vector<std::string> args : {std::vector<std::string>{kExe, "--line-rate"},
+                                          {kExe, "--line-rate", "9600", "--delay-ms", "1"},
+                                          {kExe, "--line-rate", "--delay-ms", "1"}}) {
+        Child radio(args);
+        std::string slave = radio.line();
+        ASSERT_FALSE(slave.empty()) << radio.errors();
+        PtyClient client(slave);
+        EXPECT_EQ(ask(client, "08", 6), "FEFEE058FBFD") << args.size();
+    }
+}
+
 TEST(MemvaneRadio, UsageAndBadOptions)
 {
     {
@@ -226,6 +241,9 @@ TEST(MemvaneRadio, UsageAndBadOptions)
     }
     for (std::vector<std::string> args : {std::vector<std::string>{kExe, "--address", "59"},
                                           {kExe, "--delay-ms", "fast"},
+                                          {kExe, "--line-rate", "20"},
+                                          {kExe, "--line-rate", "19200x"},
+                                          {kExe, "--line-rate", "fast"},
                                           {kExe, "--refuse", "XY"},
                                           {kExe, "--refuse", "0A@200"},
                                           {kExe, "--frobnicate"},

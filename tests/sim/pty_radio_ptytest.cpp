@@ -142,10 +142,12 @@ TEST(PtyRadio, SilenceRefusalLateAndGarbage)
 
     radio.setLateMs(400);
     client.purge();
+    const auto written = std::chrono::steady_clock::now();
     client.write(frame("0700"));
     std::this_thread::sleep_for(45ms);
     std::string inTime = client.readNow();
-    EXPECT_LE(inTime.size(), 7u) << "nothing but the echo within the wait";
+    EXPECT_LE(inTime.size(), 7u) << "nothing but the echo within the wait"
+                                 << busyMachineNote(written, 400);
     EXPECT_EQ(toHex(inTime + client.readUntil(13 - inTime.size(), 5s)), "FEFE58E00700FD" + OK)
         << "the answer comes later";
     radio.setLateMs(0);
@@ -154,6 +156,33 @@ TEST(PtyRadio, SilenceRefusalLateAndGarbage)
     EXPECT_EQ(ask(client, "08", PtyRadio::kGarbage.size() + 6),
               "FEFE58E008FD" + toHex(PtyRadio::kGarbage) + OK);
     radio.setGarbage(false);
+}
+
+// At a line rate every byte takes its ten bits' time: the echo of the six-byte command, the
+// 5 ms delay and the eleven bytes of the answer cannot come sooner than 17 x 8.33 ms + 5 ms at
+// 1200 bit/s (a busy machine only makes them later), and they come whole and in order, with a
+// broadcast queued behind the answer on the one line.
+TEST(PtyRadio, LineRatePacesEchoAnswerAndBroadcasts)
+{
+    PtyRadioOptions o;
+    o.lineRate = 1200;
+    PtyRadio radio(o);
+    PtyClient client(radio.slavePath());
+    radio.setTransceive(true);
+    const auto written = std::chrono::steady_clock::now();
+    client.write(frame("050000504501"));
+    std::string got = client.readUntil(12 + 6 + 11, 10s);
+    auto took = std::chrono::steady_clock::now() - written;
+    EXPECT_EQ(toHex(got), "FEFE58E0050000504501FD" + OK + "FEFE0058000000504501FD")
+        << "echo, answer, then the broadcast of the new frequency";
+    EXPECT_GE(took, std::chrono::microseconds((12 + 6 + 11) * 10'000'000LL / 1200 + 5'000));
+
+    const auto second = std::chrono::steady_clock::now();
+    client.write(frame("03"));
+    EXPECT_EQ(toHex(client.readUntil(17, 10s)), "FEFE58E003FD"
+                                                "FEFEE058030000504501FD");
+    EXPECT_GE(std::chrono::steady_clock::now() - second,
+              std::chrono::microseconds(17 * 10'000'000LL / 1200 + 5'000));
 }
 
 TEST(PtyRadio, Broadcasts)

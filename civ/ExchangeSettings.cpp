@@ -1,5 +1,6 @@
-#include "app/ExchangeSettings.h"
+#include "civ/ExchangeSettings.h"
 
+#include "core/Numbers.h"
 #include "serial/CPort.h"
 #include "serial/IniFile.h"
 
@@ -8,6 +9,7 @@ namespace memvane {
 namespace {
 const std::string kSection = "Memvane";
 const std::string kFastExchange = "FastExchange";
+const std::string kExchangeWait = "ExchangeWait";
 const std::string kAbsent = "\n"; // no value read from a file can hold a line break
 } // namespace
 
@@ -18,6 +20,20 @@ bool loadFastExchange(const std::string& iniPath)
     } catch (const std::exception&) {
         throw EComPort(CError_LoadFailed);
     }
+}
+
+int loadExchangeWait(const std::string& iniPath, int fallback)
+{
+    std::string text;
+    try {
+        text = IniFile(iniPath).ReadString(kSection, kExchangeWait, "");
+    } catch (const std::exception&) {
+        throw EComPort(CError_LoadFailed);
+    }
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != text.npos)
+        return fallback;
+    const int ms = StrToInt(text);
+    return ms >= kMinExchangeWaitMs && ms <= kMaxExchangeWaitMs ? ms : fallback;
 }
 
 void storeFastExchange(const std::string& iniPath, bool on)
