@@ -3,6 +3,7 @@
 #include "app/TextCodec.h"
 #include "core/Errors.h"
 #include "core/ExceptionHandler.h"
+#include "serial/QtMainThreadWake.h"
 
 #include <QMessageBox>
 
@@ -18,6 +19,8 @@ Application::Application(int& argc, char** argv)
       })
 {
     setApplicationName("Memvane");
+    // The serial event thread's calls reach this thread through the event loop.
+    mainthread::InstallQtWake();
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

@@ -18,6 +18,8 @@
 #include "tests/support/Files.h"
 
 #include <QAction>
+#include "serial/QtMainThreadWake.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -141,6 +143,7 @@ int main(int argc, char** argv)
     if (!std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    memvane::mainthread::InstallQtWake();
     printMachine("bench_channel_list: ListView1 with " + std::to_string(rows) + " rows (" +
                  QApplication::platformName().toStdString() + ")");
 

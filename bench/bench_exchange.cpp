@@ -12,6 +12,7 @@
 #include "civ/Codec.h"
 #include "civ/Exchange.h"
 #include "core/Errors.h"
+#include "serial/QtMainThreadWake.h"
 
 #include <QCoreApplication>
 
@@ -31,6 +32,7 @@ int run(int argc, char** argv)
     int civdelay = intOption(argc, argv, "--civdelay", 45);
     int radioDelay = intOption(argc, argv, "--radio-delay", 5);
     QCoreApplication app(argc, argv);
+    memvane::mainthread::InstallQtWake();
     printMachine("bench_exchange: one CI-V exchange against memvane-radio");
 
     TempFolder folder;

@@ -27,6 +27,7 @@
 #include "bench/RadioLine.h"
 #include "civ/LineWait.h"
 #include "tests/support/Files.h"
+#include "serial/QtMainThreadWake.h"
 
 #include <QCoreApplication>
 
@@ -180,6 +181,7 @@ int run(int argc, char** argv)
         ++i;
     }
     QCoreApplication app(argc, argv);
+    memvane::mainthread::InstallQtWake();
     if (fast)
         return runFast(civdelay, line, runs);
     printMachine("bench_full_read: Read Radio Memory, 99 memories, against memvane-radio");

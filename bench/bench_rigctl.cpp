@@ -12,6 +12,7 @@
 #include "bench/BenchSupport.h"
 #include "bench/RadioLine.h"
 #include "tests/support/Files.h"
+#include "serial/QtMainThreadWake.h"
 
 #include <QCoreApplication>
 
@@ -87,6 +88,7 @@ int run(int argc, char** argv)
             rigctl = argv[i + 1];
     }
     QCoreApplication app(argc, argv);
+    memvane::mainthread::InstallQtWake();
     printMachine("bench_rigctl: rigctl and Memvane reading the same simulated radio");
     std::cout << "rigctl: " << capture(rigctl + " --version 2>&1");
 

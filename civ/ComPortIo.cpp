@@ -38,8 +38,7 @@ InputWait ComPortIo::waitForInput(int ms)
         return InputWait::Unsupported;
     if (!m_written)
         m_written = Clock::now();
-    return linewait::waitReadable(static_cast<int>(fd),
-                                  *m_written + std::chrono::milliseconds(ms));
+    return linewait::waitReadable(fd, *m_written + std::chrono::milliseconds(ms));
 }
 
 void applyDesignValues(TCustomComPort& port)

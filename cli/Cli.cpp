@@ -90,11 +90,7 @@ std::string formatRows(const std::vector<ChannelRow>& rows, bool chirp, const st
 // Refuses an output file that could not be written, before a read spends a minute on it.
 void checkWritable(const std::string& path)
 {
-    std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (folder.empty())
-        folder = ".";
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        throw EInOutError::fromErrno(errno);
+    requireWritableFolder(std::filesystem::path(path).parent_path().string());
 }
 
 // ---- The radio ------------------------------------------------------------------------------

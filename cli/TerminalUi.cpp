@@ -1,41 +1,14 @@
 #include "cli/TerminalUi.h"
 
 #include <algorithm>
-#include <csignal>
 
 namespace memvane::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void onInterrupt(int)
-{
-    g_interrupted = 1;
-    // The next Ctrl-C is the default one: the program ends at once.
-    std::signal(SIGINT, SIG_DFL);
-}
-
 constexpr int kBarWidth = 30;
 
 } // namespace
-
-void installInterruptHandler()
-{
-    struct sigaction action
-    {
-    };
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    // Calls into the port go on where the signal met them; the exchange must not fail for it.
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-}
-
-bool interrupted()
-{
-    return g_interrupted != 0;
-}
 
 TerminalUi::TerminalUi(ProgramState& state, std::FILE* out, bool bar)
     : m_state(state), m_out(out), m_bar(bar)
@@ -60,7 +33,7 @@ void TerminalUi::finish()
 
 void TerminalUi::takeInterrupt()
 {
-    if (g_interrupted && !m_state.stopread) {
+    if (interrupted() && !m_state.stopread) {
         m_state.stopread = true;
         clearBar();
         std::fprintf(m_out, "Stopping after this memory (Ctrl-C again to quit at once)\n");

@@ -16,7 +16,8 @@
 
 namespace memvane::cli {
 
-// Installs the Ctrl-C handler (SIGINT) described above.
+// Installs the Ctrl-C handler (SIGINT; the console's control handler on Windows) described
+// above: cli/posix/Interrupt.cpp, cli/win32/Interrupt.cpp.
 void installInterruptHandler();
 bool interrupted();
 

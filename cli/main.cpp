@@ -1,5 +1,6 @@
 // memvane-cli: the radio operations of the main window without a window (cli/Cli.h).
 #include "cli/Cli.h"
+#include "core/CommandLine.h"
 
 #include <cstdio>
 #include <string>
@@ -7,6 +8,6 @@
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = memvane::programArguments(argc, argv);
     return memvane::cli::run(args, stdout, stderr);
 }

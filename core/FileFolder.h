@@ -10,6 +10,8 @@
 // (bin/../share/applications/): root can write /usr/bin and must not leave a "ComPort.ini"
 // there, nor a user who installed into ~/.local in ~/.local/bin.
 // XDG_CONFIG_HOME counts only when it is an absolute path; otherwise $HOME/.config is meant.
+// On Windows the same rule puts them in %APPDATA%\Memvane\ (an installed copy under Program
+// Files cannot write beside itself); core/win32/UserFolder.cpp.
 
 #include <string>
 
@@ -39,7 +41,8 @@ FileFolder chooseFileFolder(const FileFolderInput& input);
 // the menu entry that an install puts beside the program.
 FileFolder currentFileFolder(const std::string& exeDir, const std::string& appId);
 
-// Creates `dir` and any missing parents, each with mode 0700; true when `dir` exists afterwards.
+// Creates `dir` and any missing parents, each with mode 0700 (on Windows with the folder's
+// inherited rights); true when `dir` exists afterwards.
 bool ensureFolder(const std::string& dir);
 
 } // namespace memvane

@@ -17,6 +17,10 @@
 // full disk leaves it as it was. While a replacement runs, the file-size signal is held back,
 // so a file-size limit fails the write instead of ending the program.
 //
+// On Windows (core/win32/FileStore.cpp) the same holds with the system's calls: the temporary
+// file takes the target's place through ReplaceFileW, which keeps its attributes and rights,
+// and a read-only target is refused.
+//
 // Failures are thrown as EInOutError with the errno value ("File not found", "File access
 // denied", "I/O error %d", or a sentence for the cases the system has no word for). Called on
 // one thread at a time; nothing here waits for anything but the local file system.
@@ -28,7 +32,7 @@
 namespace memvane {
 
 // What a name stands for, links followed.
-enum class FileKind { Missing, Regular, Other };
+enum class FileKind { Missing, Regular, Folder, Other };
 FileKind fileKindOf(const std::string& path);
 
 struct FileRead
@@ -43,6 +47,9 @@ struct FileRead
 // not errors; a permission or I/O problem, or a file larger than `maxSize` ("File too large:
 // <path> (more than <maxSize> bytes)", code EFBIG), throws EInOutError.
 FileRead readRegularFile(const std::string& path, std::size_t maxSize);
+
+// Throws EInOutError unless new files can be made in the folder `dir` ("" is the current one).
+void requireWritableFolder(const std::string& dir);
 
 // Makes `path` hold `bytes`, as described above. A folder under the name is "File access
 // denied" (EISDIR); any other file that is not regular is "Not a regular file: <path>"

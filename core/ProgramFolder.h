@@ -7,7 +7,13 @@
 
 namespace memvane {
 
-// Folder of the running executable with its trailing '/', from /proc/self/exe.
+// The file name of the window program ("memvane", "memvane.exe" on Windows) and the folder
+// separator the system writes ('/', '\\' on Windows).
+extern const char* const kWindowProgramFile;
+extern const char kFolderSeparator;
+
+// Folder of the running executable with its trailing separator (from /proc/self/exe; on
+// Windows from GetModuleFileNameW, as UTF-8).
 std::string executableDir();
 
 // The folder of the window program's files, with its trailing '/', for a program running from

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace memvane {
 
@@ -105,13 +104,11 @@ std::string proposedSaveName(std::chrono::system_clock::time_point now)
 
 Overwrite askOverwrite(UiEffects& ui, const std::string& path)
 {
-    struct stat st
-    {
-    };
-    if (::stat(path.c_str(), &st) != 0)
+    const FileKind kind = fileKindOf(path);
+    if (kind == FileKind::Missing)
         return Overwrite::NoFile;
     // A folder of that name cannot be replaced; say so before asking about it.
-    if (S_ISDIR(st.st_mode))
+    if (kind == FileKind::Folder)
         throw EInOutError::fromErrno(EISDIR);
     return ui.askOkCancel("really overwrite this file?\r\n" + path) ? Overwrite::Confirmed
                                                                     : Overwrite::Cancelled;

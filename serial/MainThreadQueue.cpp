@@ -2,11 +2,6 @@
 
 #include "core/ExceptionHandler.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QObject>
-#include <QThread>
-
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -15,8 +10,6 @@
 namespace memvane::mainthread {
 
 namespace {
-
-const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 401);
 
 struct SyncCall
 {
@@ -36,9 +29,9 @@ struct Queue
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Entry> entries;
-    QObject* waker = nullptr;
+    std::function<void()> wake;
     bool wakePending = false;
-    std::thread::id attachedThread;
+    std::thread::id mainThread;
 };
 
 // Never destroyed: a worker may still call in while static objects are torn down at exit.
@@ -48,48 +41,19 @@ Queue& queue()
     return *q;
 }
 
-class Waker : public QObject
-{
-public:
-    ~Waker() override
-    {
-        Queue& q = queue();
-        std::lock_guard lock(q.mutex);
-        if (q.waker == this) {
-            q.waker = nullptr;
-            q.wakePending = false;
-        }
-    }
-
-protected:
-    // The wake-up is the only custom event this object ever receives. The event is not looked
-    // at: a worker made it, and Qt's queue, which hands it over, synchronises in a way that
-    // ThreadSanitizer cannot see, so reading it here would be reported as a race.
-    void customEvent(QEvent*) override
-    {
-        {
-            std::lock_guard lock(queue().mutex);
-            queue().wakePending = false;
-        }
-        Drain();
-    }
-};
-
 bool onMainThread()
 {
-    if (QCoreApplication* app = QCoreApplication::instance())
-        return QThread::currentThread() == app->thread();
     std::lock_guard lock(queue().mutex);
-    return std::this_thread::get_id() == queue().attachedThread;
+    return std::this_thread::get_id() == queue().mainThread;
 }
 
 // Caller holds the lock.
 void wakeLocked(Queue& q)
 {
     q.changed.notify_all();
-    if (q.waker && !q.wakePending) {
+    if (q.wake && !q.wakePending) {
         q.wakePending = true;
-        QCoreApplication::postEvent(q.waker, new QEvent(kWakeEvent));
+        q.wake();
     }
 }
 
@@ -127,20 +91,32 @@ bool IsMainThread()
 void Attach()
 {
     Queue& q = queue();
-    QCoreApplication* app = QCoreApplication::instance();
     std::lock_guard lock(q.mutex);
-    if (q.attachedThread == std::thread::id())
-        q.attachedThread = std::this_thread::get_id();
-    if (!app || q.waker)
+    if (q.mainThread == std::thread::id())
+        q.mainThread = std::this_thread::get_id();
+}
+
+void SetWakeHook(std::function<void()> wake)
+{
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
+    q.wake = std::move(wake);
+    q.wakePending = false;
+    if (!q.wake)
         return;
-    auto* waker = new Waker;
-    if (QThread::currentThread() == app->thread())
-        waker->setParent(app); // goes away with the application
-    else
-        waker->moveToThread(app->thread());
-    q.waker = waker;
+    q.mainThread = std::this_thread::get_id();
+    // Calls queued before the loop could be woken are not left waiting.
     if (!q.entries.empty())
         wakeLocked(q);
+}
+
+void Woken()
+{
+    {
+        std::lock_guard lock(queue().mutex);
+        queue().wakePending = false;
+    }
+    Drain();
 }
 
 std::exception_ptr RunSync(std::function<void()> fn)

@@ -2,7 +2,7 @@
 // and a killed radio drops out although its file stays behind.
 
 #include "serial/CPort.h"
-#include "serial/PortEnumerator.h"
+#include "serial/posix/PosixPortList.h"
 #include "tests/sim/PtyClient.h"
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
 // The list of serial ports, against fake /sys, /dev and /proc trees and advertisement folders.
 
 #include "serial/CPort.h"
-#include "serial/PortEnumerator.h"
+#include "serial/posix/PosixPortList.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 // One QApplication per GUI test binary. The platform comes from QT_QPA_PLATFORM (offscreen in
 // CTest); a developer can pass -platform xcb to watch the widgets.
+#include "serial/QtMainThreadWake.h"
+
 #include <QApplication>
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QLocale::setDefault(QLocale::c());
     QApplication app(argc, argv);
+    memvane::mainthread::InstallQtWake();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

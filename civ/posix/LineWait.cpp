@@ -58,8 +58,9 @@ void sleepUntil(Clock::time_point deadline)
     sleepUntilFine(deadline);
 }
 
-InputWait waitReadable(int fd, Clock::time_point deadline)
+InputWait waitReadable(std::intptr_t handle, Clock::time_point deadline)
 {
+    const int fd = static_cast<int>(handle);
     FineTimerSlack slack;
     for (;;) {
         const Clock::time_point now = Clock::now();

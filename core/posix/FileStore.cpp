@@ -216,7 +216,16 @@ FileKind fileKindOf(const std::string& path)
     };
     if (::stat(path.c_str(), &st) != 0)
         return errno == ENOENT || errno == ENOTDIR ? FileKind::Missing : FileKind::Other;
+    if (S_ISDIR(st.st_mode))
+        return FileKind::Folder;
     return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Other;
+}
+
+void requireWritableFolder(const std::string& dir)
+{
+    const std::string folder = dir.empty() ? std::string(".") : dir;
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        throw EInOutError::fromErrno(errno);
 }
 
 FileRead readRegularFile(const std::string& path, std::size_t maxSize)
