@@ -1,5 +1,7 @@
 #include "app/WindowUtil.h"
 
+#include "app/FontFallbacks.h"
+
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -30,14 +32,10 @@ int inner(int outer, int extra)
 
 QFont designFont(const QStringList& families, int pixelHeight)
 {
-    // Faces with Tahoma-like widths first: the design widths (an 80-pixel column holding
-    // "0145.500000") were made for them. Fontconfig answers a missing face with a substitute,
-    // so a face counts only when it is the one actually found.
+    // The font system answers a missing face with a substitute, so a face counts only when it
+    // is the one actually found.
     QStringList candidates = families;
-    candidates << "Liberation Sans"
-               << "Arial"
-               << "Nimbus Sans"
-               << "DejaVu Sans";
+    candidates << fallbackFontFamilies();
     QFont font;
     for (const QString& name : candidates) {
         QFont probe(name);

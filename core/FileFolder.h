@@ -11,7 +11,8 @@
 // there, nor a user who installed into ~/.local in ~/.local/bin.
 // XDG_CONFIG_HOME counts only when it is an absolute path; otherwise $HOME/.config is meant.
 // On Windows the same rule puts them in %APPDATA%\Memvane\ (an installed copy under Program
-// Files cannot write beside itself); core/win32/UserFolder.cpp.
+// Files cannot write beside itself; the setup program's Uninstall.exe beside it marks it as
+// installed as the menu entry does here); core/win32/UserFolder.cpp.
 
 #include <string>
 

@@ -46,6 +46,15 @@ std::string roamingAppData()
     return dir;
 }
 
+// What the setup program writes beside memvane.exe (packaging/windows/memvane.nsi).
+constexpr const char* kUninstallerFile = "Uninstall.exe";
+
+bool isFile(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool isFolder(const std::wstring& path)
 {
     DWORD attributes = GetFileAttributesW(path.c_str());
@@ -57,7 +66,11 @@ bool isFolder(const std::wstring& path)
 FileFolder currentFileFolder(const std::string& exeDir, const std::string&)
 {
     const std::string dir = withSeparator(exeDir);
-    if (canCreateFilesIn(dir))
+    // An installed copy: its folder is closed to the user (Program Files), or the setup
+    // program's uninstaller sits beside it, for an administrator (and anyone under wine) can
+    // write Program Files and must not leave a "ComPort.ini" there.
+    const bool installed = isFile(win32::toWide(dir + kUninstallerFile));
+    if (!installed && canCreateFilesIn(dir))
         return {dir, false};
     const std::string appData = roamingAppData();
     if (appData.empty())

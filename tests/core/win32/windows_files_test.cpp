@@ -136,6 +136,22 @@ TEST(WindowsFolders, UnwritableProgramFolderKeepsFilesInAppData)
     EXPECT_EQ(installed.dir, win32::fromWide(appData) + "\\Memvane\\");
 }
 
+TEST(WindowsFolders, CopyBesideTheUninstallerKeepsFilesInAppData)
+{
+    // The setup program's copy, in a folder its user may write (an administrator, or wine).
+    TempDir dir;
+    replaceFile(folderText(dir) + "Uninstall.exe", "MZ");
+    FileFolder installed = currentFileFolder(folderText(dir), "org.memvane.Memvane");
+    EXPECT_TRUE(installed.userConfig);
+    const wchar_t* appData = _wgetenv(L"APPDATA");
+    ASSERT_NE(appData, nullptr);
+    EXPECT_EQ(installed.dir, win32::fromWide(appData) + "\\Memvane\\");
+    // A folder of that name is no uninstaller: the portable copy stays beside itself.
+    TempDir other;
+    ASSERT_TRUE(ensureFolder(folderText(other) + "Uninstall.exe\\"));
+    EXPECT_FALSE(currentFileFolder(folderText(other), "org.memvane.Memvane").userConfig);
+}
+
 TEST(WindowsFolders, EnsureFolderMakesEveryLevel)
 {
     TempDir dir;
