@@ -73,6 +73,7 @@ TEST(BackupFile, NewestByTheTimeInItsName)
           "backup-2025-02-01--000000-x.txt", "backup-2099-01-01--000000.txt.orig",
           "Backup-2099-01-01--000000.txt", "backup-2099-01-01-000000.txt"})
         std::ofstream(dir.file(name)) << "false,Mem 1\r\n";
-    std::filesystem::create_directory(dir.file("backup-2099-01-01--000000.txt"));
+    // A folder with a backup's name is no backup (its own year: Windows folds letter case).
+    std::filesystem::create_directory(dir.file("backup-2098-01-01--000000.txt"));
     EXPECT_EQ(newestBackup(folder), folder + "backup-2025-01-31--140503-10.txt");
 }
