@@ -2,16 +2,12 @@
 
 namespace memvane {
 
-namespace {
-
 std::string withSlash(std::string dir)
 {
     if (!dir.empty() && dir.back() != '/')
         dir += '/';
     return dir;
 }
-
-} // namespace
 
 FileFolder chooseFileFolder(const FileFolderInput& input)
 {

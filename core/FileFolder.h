@@ -36,6 +36,9 @@ struct FileFolder
     bool userConfig = false;
 };
 
+// `dir` with a trailing '/' (an empty text stays empty).
+std::string withSlash(std::string dir);
+
 FileFolder chooseFileFolder(const FileFolderInput& input);
 
 // The same for the running program: asks the file system and the environment. `appId` names

@@ -12,13 +12,6 @@ namespace memvane {
 
 namespace {
 
-std::string withSlash(std::string dir)
-{
-    if (!dir.empty() && dir.back() != '/')
-        dir += '/';
-    return dir;
-}
-
 std::string homeFolder()
 {
     if (const char* home = std::getenv("HOME"); home && *home)

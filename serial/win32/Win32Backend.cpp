@@ -1,6 +1,7 @@
 #include "serial/win32/Win32Backend.h"
 
 #include "core/win32/WideText.h"
+#include "serial/ComPortNumber.h"
 #include "serial/win32/Win32Device.h"
 #include "serial/win32/Win32Errors.h"
 
@@ -21,21 +22,9 @@ std::string PortNameToDevicePath(const std::string& name)
     if (name.rfind("\\\\.\\", 0) == 0)
         return name;
     // "COM1" ... "COM256" as users type them, in any letter case: the device name is COMn.
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (name.size() > 3 && name.size() <= 6 && lower(name[0]) == 'c' && lower(name[1]) == 'o' &&
-        lower(name[2]) == 'm' && name[3] != '0') {
-        int n = 0;
-        bool digits = true;
-        for (std::size_t i = 3; i < name.size(); ++i) {
-            if (name[i] < '0' || name[i] > '9') {
-                digits = false;
-                break;
-            }
-            n = n * 10 + (name[i] - '0');
-        }
-        if (digits && n >= 1 && n <= 256)
-            return "\\\\.\\COM" + std::to_string(n);
-    }
+    long n = 0;
+    if (comPortNumber(name, n) && name.size() <= 6 && name[3] != '0' && n >= 1 && n <= 256)
+        return "\\\\.\\COM" + std::to_string(n);
     return "\\\\.\\" + name;
 }
 
