@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/FontFallbacks.h"
 #include "app/TextCodec.h"
 #include "core/Errors.h"
 #include "core/ExceptionHandler.h"
@@ -19,6 +20,13 @@ Application::Application(int& argc, char** argv)
       })
 {
     setApplicationName("Memvane");
+    // The dialogs and message boxes take the application's font; they get the window's
+    // rendering too.
+    if (fontStyleStrategy() != QFont::PreferDefault) {
+        QFont base = font();
+        base.setStyleStrategy(fontStyleStrategy());
+        setFont(base);
+    }
     // The serial event thread's calls reach this thread through the event loop.
     mainthread::InstallQtWake();
 }

@@ -45,6 +45,7 @@ QFont designFont(const QStringList& families, int pixelHeight)
         }
     }
     font.setPixelSize(pixelHeight);
+    font.setStyleStrategy(fontStyleStrategy());
     return font;
 }
 

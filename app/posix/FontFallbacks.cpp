@@ -8,4 +8,10 @@ QStringList fallbackFontFamilies()
     return {"Liberation Sans", "Arial", "Nimbus Sans", "DejaVu Sans"};
 }
 
+// Fontconfig's settings are the user's.
+QFont::StyleStrategy fontStyleStrategy()
+{
+    return QFont::PreferDefault;
+}
+
 } // namespace memvane

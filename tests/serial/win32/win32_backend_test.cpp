@@ -7,11 +7,9 @@
 #include "serial/PortEnumerator.h"
 #include "serial/win32/Win32Backend.h"
 #include "tests/support/WaitFor.h"
+#include "tests/support/win32/PtyPeerClient.h"
 
 #include <gtest/gtest.h>
-
-#include <winsock2.h>
-#include <ws2tcpip.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,72 +19,7 @@
 namespace memvane::test {
 namespace {
 
-std::string env(const char* name)
-{
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-std::string hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-// The control connection to the peer: one command line, one reply line.
-class Peer
-{
-public:
-    Peer()
-    {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        std::string where = env("MEMVANE_PEER");
-        std::size_t colon = where.find(':');
-        if (colon == std::string::npos)
-            return;
-        m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<u_short>(std::stoi(where.substr(colon + 1))));
-        inet_pton(AF_INET, where.substr(0, colon).c_str(), &addr.sin_addr);
-        if (connect(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-            closesocket(m_socket);
-            m_socket = INVALID_SOCKET;
-        }
-    }
-    ~Peer()
-    {
-        if (m_socket != INVALID_SOCKET)
-            closesocket(m_socket);
-        WSACleanup();
-    }
-    bool ok() const { return m_socket != INVALID_SOCKET; }
-
-    std::string ask(const std::string& line)
-    {
-        std::string out = line + "\n";
-        send(m_socket, out.data(), static_cast<int>(out.size()), 0);
-        std::string reply;
-        char c;
-        while (recv(m_socket, &c, 1, 0) == 1 && c != '\n')
-            reply += c;
-        return reply;
-    }
-    std::string stty() { return ask("stty"); }
-    void send_(const std::string& bytes) { EXPECT_EQ(ask("send " + hex(bytes)), "ok"); }
-    std::string received(std::size_t n) { return ask("recv " + std::to_string(n) + " 5000"); }
-    void lines(int bits) { EXPECT_EQ(ask("lines " + std::to_string(bits)), "ok"); }
-    int lines() { return std::stoi(ask("lines?")); }
-
-private:
-    SOCKET m_socket = INVALID_SOCKET;
-};
+using Peer = PtyPeerClient;
 
 // TIOCM_* bits as the peer and the shim write them.
 constexpr int kDtr = 0x002, kRts = 0x004, kCts = 0x020, kCd = 0x040, kRi = 0x080, kDsr = 0x100;
@@ -96,7 +29,7 @@ class Win32PortTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        portName = env("MEMVANE_TEST_PORT");
+        portName = envText("MEMVANE_TEST_PORT");
         if (portName.empty() || !peer.ok())
             GTEST_SKIP() << "no mapped COM port (MEMVANE_TEST_PORT, MEMVANE_PEER)";
         ASSERT_EQ(peer.ask("reopen"), "ok"); // a fresh line for every test
@@ -124,7 +57,7 @@ TEST(Win32PortNames, ComNamesAsWindowsUsersTypeThem)
 // HARDWARE\\DEVICEMAP\\SERIALCOMM beside whatever else the prefix has.
 TEST(Win32PortList, RegistryListsTheMappedPortSorted)
 {
-    const std::string mapped = env("MEMVANE_TEST_PORT");
+    const std::string mapped = envText("MEMVANE_TEST_PORT");
     if (mapped.empty())
         GTEST_SKIP() << "no mapped COM port (MEMVANE_TEST_PORT)";
     std::vector<std::string> ports = SystemSerialPorts();
@@ -193,13 +126,13 @@ TEST_F(Win32PortTest, EveryByteValuePassesBothWays)
     for (int i = 0; i < 256; ++i)
         all += static_cast<char>(i);
     EXPECT_EQ(port.WriteStr(all), 256);
-    EXPECT_EQ(peer.received(256), hex(all));
+    EXPECT_EQ(peer.received(256), hexBytes(all));
 
     peer.send_(all);
     ASSERT_TRUE(waitFor([&] { return port.InputCount() == 256; })) << port.InputCount();
     std::string got;
     EXPECT_EQ(port.ReadStr(got, 300), 256);
-    EXPECT_EQ(hex(got), hex(all));
+    EXPECT_EQ(hexBytes(got), hexBytes(all));
 }
 
 TEST_F(Win32PortTest, ImmediateReadTakesWhatIsQueuedAndNoMore)
@@ -211,7 +144,7 @@ TEST_F(Win32PortTest, ImmediateReadTakesWhatIsQueuedAndNoMore)
     peer.send_("\xFE\xFE\xE0\x58\xFB\xFD");
     ASSERT_TRUE(waitFor([&] { return port.InputCount() == 6; }));
     EXPECT_EQ(port.ReadStr(got, 200), 6);
-    EXPECT_EQ(hex(got), "FEFEE058FBFD");
+    EXPECT_EQ(hexBytes(got), "FEFEE058FBFD");
     EXPECT_EQ(port.ReadStr(got, 1), 0);
     EXPECT_EQ(port.InputCount(), 0);
     EXPECT_EQ(port.OutputCount(), 0);
@@ -332,7 +265,7 @@ TEST_F(Win32PortTest, HangUpFailsTheNextTransferAndTheNameOpensAgain)
     port.Close();
     port.Open();
     EXPECT_EQ(port.WriteStr("back"), 4);
-    EXPECT_EQ(peer.received(4), hex("back"));
+    EXPECT_EQ(peer.received(4), hexBytes("back"));
 }
 
 } // namespace
